@@ -1,0 +1,25 @@
+// The command line's three modes and what each prints.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace hwid {
+
+enum class Mode {
+  BareSerial,         // no argument: the volume serial, signed
+  LegacyIdentifier,   // exactly "oldtrial"
+  CurrentIdentifier,  // any other first argument
+};
+
+// argc counts the program name; arguments after the first are ignored.
+Mode ChooseMode(int argc, const char* const* argv);
+
+// The serial as C's "%d" prints it: a set top bit gives a minus sign; unreadable prints "0".
+std::string SignedSerialText(std::optional<std::uint32_t> serial);
+
+// The complete output of one run in `mode`, read from this machine.
+std::string ModeOutput(Mode mode);
+
+}  // namespace hwid

@@ -1,0 +1,47 @@
+// Linux stand-in only: "C:\" is the file system mounted at "/", and its serial number is the
+// file system ID that statfs reports, its two 32-bit words combined by exclusive or. ext4 and btrfs
+// derive that ID from the file system's UUID and xfs from its device, so it survives reboots.
+
+#include <sys/vfs.h>
+
+#include <cstring>
+
+#include "platform/win32.h"
+
+namespace {
+
+constexpr char kSystemRoot[] = "C:\\";
+constexpr char kMountPoint[] = "/";
+
+}  // namespace
+
+BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
+                           LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
+                           LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
+                           DWORD nFileSystemNameSize) {
+  if (lpRootPathName == nullptr || std::strcmp(lpRootPathName, kSystemRoot) != 0) {
+    return FALSE;
+  }
+  struct statfs info {};
+  if (statfs(kMountPoint, &info) != 0) {
+    return FALSE;
+  }
+  if (lpVolumeSerialNumber != nullptr) {
+    *lpVolumeSerialNumber =
+        static_cast<DWORD>(info.f_fsid.__val[0]) ^ static_cast<DWORD>(info.f_fsid.__val[1]);
+  }
+  if (lpMaximumComponentLength != nullptr) {
+    *lpMaximumComponentLength = static_cast<DWORD>(info.f_namelen);
+  }
+  if (lpFileSystemFlags != nullptr) {
+    *lpFileSystemFlags = 0;
+  }
+  // Names are not known here; asked-for buffers get the empty text.
+  if (lpVolumeNameBuffer != nullptr && nVolumeNameSize > 0) {
+    lpVolumeNameBuffer[0] = '\0';
+  }
+  if (lpFileSystemNameBuffer != nullptr && nFileSystemNameSize > 0) {
+    lpFileSystemNameBuffer[0] = '\0';
+  }
+  return TRUE;
+}
