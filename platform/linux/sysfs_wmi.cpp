@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,39 +24,72 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kArphrdLoopback = 772;
+constexpr unsigned long kArphrdLoopback = 772;
 constexpr unsigned long kResourceIo = 0x100;   // IORESOURCE_IO
 constexpr unsigned long kResourceMem = 0x200;  // IORESOURCE_MEM
 
 struct Adapter {
   DWORD index = 0;
   std::wstring macAddress;  // six upper-case hex pairs joined by colons
-  std::vector<std::wstring> resourceClasses;
+  fs::path dir;             // <sysfs>/class/net/<name>
 };
 
-std::optional<std::string> ReadFirstLine(const fs::path& file) {
-  std::ifstream stream(file);
-  std::string line;
-  if (!stream || !std::getline(stream, line)) {
-    return std::nullopt;
+// Calls visit(entry) for every entry of `dir`; a missing or unreadable directory has none.
+// The error_code overloads keep std::filesystem from throwing.
+template <class Visit>
+void ForEachEntry(const fs::path& dir, Visit visit) {
+  std::error_code error;
+  for (fs::directory_iterator entry(dir, error); !error && entry != fs::directory_iterator();
+       entry.increment(error)) {
+    visit(*entry);
   }
-  return line;
 }
 
-std::optional<unsigned long> ReadNumber(const fs::path& file) {
-  const std::optional<std::string> line = ReadFirstLine(file);
-  if (!line) {
+// A whole sysfs attribute (they are at most a page), or nothing when it cannot be read.
+std::optional<std::string> ReadText(const fs::path& file) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.c_str(), "r"),
+                                                               &std::fclose);
+  if (!stream) {
     return std::nullopt;
   }
+  std::string text;
+  char buffer[4096];
+  std::size_t count = 0;
+  while ((count = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) {
+    text.append(buffer, count);
+  }
+  if (std::ferror(stream.get()) != 0) {
+    return std::nullopt;
+  }
+  return text;
+}
+
+std::optional<std::string> ReadFirstLine(const fs::path& file) {
+  std::optional<std::string> text = ReadText(file);
+  if (text) {
+    text->erase(std::min(text->find('\n'), text->size()));
+  }
+  return text;
+}
+
+// The whole of `text` as a number, or nothing when anything else is in it.
+std::optional<unsigned long> ParseNumber(std::string_view text, int base) {
   unsigned long value = 0;
-  const auto [end, error] = std::from_chars(line->data(), line->data() + line->size(), value);
-  if (error != std::errc() || end == line->data()) {
+  const char* const last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value, base);
+  if (error != std::errc() || end != last || text.empty()) {
     return std::nullopt;
   }
   return value;
 }
 
-// "aa:bb:cc:dd:ee:ff" as WMI reports it, or nothing for any other length or an all-zero address.
+std::optional<unsigned long> ReadNumber(const fs::path& file) {
+  const std::optional<std::string> line = ReadFirstLine(file);
+  return line ? ParseNumber(*line, 10) : std::nullopt;
+}
+
+// "AA:BB:CC:DD:EE:FF" as WMI reports it, from sysfs's lower-case text; nothing for any other
+// length (infiniband has 20 bytes) or an all-zero address.
 std::optional<std::wstring> MacAddressText(const std::string& sysfsAddress) {
   constexpr std::size_t kLength = 17;
   if (sysfsAddress.size() != kLength) {
@@ -83,33 +118,53 @@ std::optional<std::wstring> MacAddressText(const std::string& sysfsAddress) {
   return text;
 }
 
+// Windows lists message-signalled interrupts as IRQ resources too.
 bool HasInterrupt(const fs::path& device) {
-  std::error_code error;
-  if (fs::is_directory(device / "msi_irqs", error) &&
-      fs::directory_iterator(device / "msi_irqs", error) != fs::directory_iterator()) {
-    return true;
-  }
+  bool anyMessageSignalled = false;
+  ForEachEntry(device / "msi_irqs",
+               [&](const fs::directory_entry&) { anyMessageSignalled = true; });
   const std::optional<unsigned long> irq = ReadNumber(device / "irq");
-  return irq.has_value() && *irq != 0;
+  return anyMessageSignalled || (irq.has_value() && *irq != 0);
 }
 
-// The flags column of a PCI resource file ("start end flags" per region) tells memory from I/O.
-std::pair<bool, bool> MemoryAndPortRanges(const fs::path& device) {
+// The non-empty pieces of `text` between separators.
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+  std::vector<std::string_view> pieces;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(separator), text.size());
+    if (end > 0) {
+      pieces.push_back(text.substr(0, end));
+    }
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return pieces;
+}
+
+struct Ranges {
   bool memory = false;
   bool port = false;
-  std::ifstream stream(device / "resource");
-  std::string start;
-  std::string end;
-  std::string flags;
-  while (stream >> start >> end >> flags) {
-    const unsigned long value = std::stoul(flags, nullptr, 16);
-    memory = memory || (value & kResourceMem) != 0;
-    port = port || (value & kResourceIo) != 0;
+};
+
+// A PCI resource file has one "0xstart 0xend 0xflags" line per region; the flags tell memory from
+// I/O. A line of another shape is not a region.
+Ranges MemoryAndPortRanges(const fs::path& device) {
+  Ranges ranges;
+  const std::string text = ReadText(device / "resource").value_or(std::string());
+  for (const std::string_view line : Split(text, '\n')) {
+    const std::vector<std::string_view> columns = Split(line, ' ');
+    if (columns.size() != 3 || !columns[2].starts_with("0x")) {
+      continue;
+    }
+    if (const std::optional<unsigned long> flags = ParseNumber(columns[2].substr(2), 16)) {
+      ranges.memory = ranges.memory || (*flags & kResourceMem) != 0;
+      ranges.port = ranges.port || (*flags & kResourceIo) != 0;
+    }
   }
-  return {memory, port};
+  return ranges;
 }
 
 // The bus device that owns the interface's resources; a virtio device sits on a PCI function.
+// Virtual interfaces (veth, bridge, tun) have no device link and so no owner.
 std::optional<fs::path> ResourceOwner(const fs::path& interfaceDir) {
   std::error_code error;
   fs::path device = fs::canonical(interfaceDir / "device", error);
@@ -129,43 +184,56 @@ std::vector<std::wstring> ResourceClasses(const fs::path& interfaceDir) {
   if (!owner) {
     return classes;
   }
-  const auto [memory, port] = MemoryAndPortRanges(*owner);
   if (HasInterrupt(*owner)) {
     classes.emplace_back(L"Win32_IRQResource");
   }
-  if (memory) {
+  const Ranges ranges = MemoryAndPortRanges(*owner);
+  if (ranges.memory) {
     classes.emplace_back(L"Win32_DeviceMemoryAddress");
   }
-  if (port) {
+  if (ranges.port) {
     classes.emplace_back(L"Win32_PortResource");
   }
   return classes;
 }
 
+// Interfaces with a 6-byte non-zero address, loopback excluded, in ascending index order as
+// Windows lists adapter configurations.
 std::vector<Adapter> ReadAdapters(const fs::path& sysfsRoot) {
   std::vector<Adapter> adapters;
-  std::error_code error;
-  for (const fs::directory_entry& entry :
-       fs::directory_iterator(sysfsRoot / "class" / "net", error)) {
-    const fs::path dir = entry.path();
+  ForEachEntry(sysfsRoot / "class" / "net", [&adapters](const fs::directory_entry& entry) {
+    const fs::path& dir = entry.path();
     const std::optional<unsigned long> type = ReadNumber(dir / "type");
     const std::optional<unsigned long> index = ReadNumber(dir / "ifindex");
     const std::optional<std::string> address = ReadFirstLine(dir / "address");
     if (!type || *type == kArphrdLoopback || !index || !address) {
-      continue;
+      return;
     }
     std::optional<std::wstring> mac = MacAddressText(*address);
-    if (!mac) {
-      continue;
+    if (mac) {
+      adapters.push_back({static_cast<DWORD>(*index), std::move(*mac), dir});
     }
-    adapters.push_back({static_cast<DWORD>(*index), std::move(*mac), ResourceClasses(dir)});
-  }
+  });
   std::sort(adapters.begin(), adapters.end(),
             [](const Adapter& left, const Adapter& right) { return left.index < right.index; });
   return adapters;
 }
 
-bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right);
+// WQL is ASCII; nothing else is a word character or has a letter case here.
+bool IsWordCharacter(wchar_t c) {
+  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+         c == L'_';
+}
+
+wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; }
+
+bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right) {
+  return left.size() == right.size() &&
+         std::equal(left.begin(), left.end(), right.begin(),
+                    [](wchar_t a, wchar_t b) { return AsciiLower(a) == AsciiLower(b); });
+}
+
+bool IsSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 // One result object: named values of type VT_BSTR or VT_I4.
 class PropertyObject final : public RefCounted<WbemClassObjectStubs, IID_IWbemClassObject> {
@@ -201,9 +269,12 @@ class PropertyObject final : public RefCounted<WbemClassObjectStubs, IID_IWbemCl
         value->vt = VT_I4;
         value->lVal = *found->number;
       } else {
-        value->vt = VT_BSTR;
         value->bstrVal =
             SysAllocStringLen(found->text.data(), static_cast<UINT>(found->text.size()));
+        if (value->bstrVal == nullptr) {
+          return E_OUTOFMEMORY;
+        }
+        value->vt = VT_BSTR;
       }
     }
     return WBEM_S_NO_ERROR;
@@ -236,22 +307,6 @@ class ObjectEnumerator final
   std::vector<std::vector<PropertyObject::Property>> objects_;
   std::size_t next_ = 0;
 };
-
-// WQL is ASCII; nothing else is a word character or has a letter case here.
-bool IsWordCharacter(wchar_t c) {
-  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
-         c == L'_';
-}
-
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; }
-
-bool EqualsIgnoringCase(std::wstring_view left, std::wstring_view right) {
-  return left.size() == right.size() &&
-         std::equal(left.begin(), left.end(), right.begin(),
-                    [](wchar_t a, wchar_t b) { return AsciiLower(a) == AsciiLower(b); });
-}
-
-bool IsSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 // WQL split into words (lower-cased), quoted strings (kept as written) and symbols.
 std::vector<std::wstring> Tokens(std::wstring_view query) {
@@ -320,7 +375,7 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
     }
     *enumerator = nullptr;
     if (language == nullptr || query == nullptr ||
-        Tokens({language, SysStringLen(language)}) != std::vector<std::wstring>{L"wql"}) {
+        !EqualsIgnoringCase({language, SysStringLen(language)}, L"WQL")) {
       return WBEM_E_INVALID_QUERY_TYPE;
     }
     std::optional<std::vector<std::vector<PropertyObject::Property>>> objects =
@@ -351,8 +406,8 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
                            L"=", L"?", L"}", L"where", L"classdefsonly"})) {
       std::vector<Object> objects;
       if (const std::optional<Adapter> adapter = FindAdapter(*id)) {
-        for (const std::wstring& resourceClass : adapter->resourceClasses) {
-          objects.push_back({{L"__CLASS", resourceClass, std::nullopt}});
+        for (std::wstring& resourceClass : ResourceClasses(adapter->dir)) {
+          objects.push_back({{L"__CLASS", std::move(resourceClass), std::nullopt}});
         }
       }
       return objects;
@@ -397,8 +452,8 @@ class SysfsLocator final : public RefCounted<IWbemLocator, IID_IWbemLocator> {
       return WBEM_E_INVALID_PARAMETER;
     }
     *services = nullptr;
-    if (networkResource == nullptr || Tokens({networkResource, SysStringLen(networkResource)}) !=
-                                          std::vector<std::wstring>{L"root", L"\\", L"cimv2"}) {
+    if (networkResource == nullptr ||
+        !EqualsIgnoringCase({networkResource, SysStringLen(networkResource)}, L"ROOT\\CIMV2")) {
       return WBEM_E_INVALID_NAMESPACE;
     }
     *services = new SysfsServices(sysfsRoot_);
