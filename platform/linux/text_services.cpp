@@ -82,7 +82,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD /*dwFlags*/, LPCCH lpMultiByteStr, 
   if (cchWideChar == 0) {
     return length;
   }
-  if (cchWideChar < length) {
+  if (lpWideCharStr == nullptr || cchWideChar < length) {
     return 0;
   }
   for (int i = 0; i < length; ++i) {
@@ -98,7 +98,7 @@ int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWCH lpWideCharStr, 
     return 0;
   }
   const int length = LengthOf(lpWideCharStr, cchWideChar);
-  if (cbMultiByte != 0 && cbMultiByte < length) {
+  if (cbMultiByte != 0 && (lpMultiByteStr == nullptr || cbMultiByte < length)) {
     return 0;
   }
   const char defaultCharacter = lpDefaultChar != nullptr ? *lpDefaultChar : kDefaultCharacter;
