@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,8 @@ struct InterfaceCase {
   void (*build)(SysfsTree& tree);
   bool listed;                       // reported as an adapter configuration
   std::vector<std::string> classes;  // what the associators query answers for it
+
+  friend void PrintTo(const InterfaceCase& row, std::ostream* out) { *out << row.name; }
 };
 
 void BuildPciNic(SysfsTree& tree) {
@@ -211,7 +214,7 @@ void BuildMalformedResources(SysfsTree& tree) {
              "0x00000000f7e00000 0x00000000f7e1ffff 0xzz0200\n"
              "0x00000000f7e00000 0x00000000f7e1ffff 0x200 0x0\n"
              "0x00000000f7e00000 0x0000000000040200\n"
-             "0x00000000f7e00000 0x00000000f7e1ffff 200\n"
+             "0x00000000f7e00000 0x00000000f7e1ffff 0000000000040200\n"
              "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n");
   tree.AddInterface("eno1", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", device);
 }
@@ -316,6 +319,8 @@ struct QueryCase {
   const wchar_t* query;
   const wchar_t* property;
   std::vector<std::string> rows;  // for one PCI NIC at index 7
+
+  friend void PrintTo(const QueryCase& row, std::ostream* out) { *out << row.name; }
 };
 
 const QueryCase kAcceptedQueries[] = {
@@ -363,6 +368,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, AcceptedQuery, ::testing::ValuesIn(kAcceptedQue
 struct RejectedCase {
   const char* name;
   const wchar_t* query;
+
+  friend void PrintTo(const RejectedCase& row, std::ostream* out) { *out << row.name; }
 };
 
 const RejectedCase kRejectedQueries[] = {
@@ -448,6 +455,8 @@ struct MachineCase {
   const char* name;
   void (*build)(SysfsTree& tree);
   const char* addressText;
+
+  friend void PrintTo(const MachineCase& row, std::ostream* out) { *out << row.name; }
 };
 
 void AddVeth(SysfsTree& tree, int index, const char* address) {

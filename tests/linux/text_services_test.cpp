@@ -1,7 +1,9 @@
 // The stand-in's national language services: Windows-1252 both ways, its lower-casing and the
 // case-insensitive comparison built on it, and the decimal separator.
 #include <gtest/gtest.h>
+#include <iconv.h>
 
+#include <ostream>
 #include <string>
 
 #include "platform/win32.h"
@@ -39,7 +41,35 @@ TEST(Windows1252, EveryTableByteConvertsToItsUnitAndBack) {
   }
 }
 
-TEST(Windows1252, UnitsWithoutAByteBecomeAQuestionMark) {
+// Every byte against the C library's own CP1252 converter, which leaves undefined the five bytes
+// Windows maps to the control characters of the same value.
+TEST(Windows1252, EveryByteConvertsAsTheCLibrarySays) {
+  const iconv_t converter = iconv_open("UTF-16LE", "CP1252");
+  ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+  for (int value = 0; value < 256; ++value) {
+    char byte = static_cast<char>(value);
+    unsigned char utf16[2] = {};
+    char* in = &byte;
+    char* out = reinterpret_cast<char*>(utf16);
+    std::size_t inLeft = 1;
+    std::size_t outLeft = 2;
+    const bool defined = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    const WCHAR expected = defined ? static_cast<WCHAR>(utf16[0] | utf16[1] << 8) : WCHAR(value);
+    EXPECT_EQ(defined,
+              value != 0x81 && value != 0x8D && value != 0x8F && value != 0x90 && value != 0x9D)
+        << "byte " << value;
+
+    WCHAR unit = 0xFFFF;
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, &byte, 1, &unit, 1), 1);
+    EXPECT_EQ(unit, expected) << "byte " << value;
+    char back = 0;
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, &expected, 1, &back, 1, nullptr, nullptr), 1);
+    EXPECT_EQ(back, byte) << "unit " << int{expected};
+  }
+  iconv_close(converter);
+}
+
+TEST(Windows1252, UnitsWithoutAByteBecomeTheDefaultCharacter) {
   const WCHAR wide[] = {L'A', 0x0100, 0x20AD, 0xD83D, 0xDE00, 0x4E2D, L'z'};
   char narrow[7] = {};
   BOOL usedDefault = FALSE;
@@ -48,6 +78,10 @@ TEST(Windows1252, UnitsWithoutAByteBecomeAQuestionMark) {
 
   EXPECT_EQ(std::string(narrow, 7), "A?????z");
   EXPECT_TRUE(usedDefault);
+
+  const char star = '*';
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 3, narrow, 3, &star, nullptr), 3);
+  EXPECT_EQ(std::string(narrow, 3), "A**");
 }
 
 TEST(Windows1252, SizesAndFailuresFollowTheWindowsCalls) {
@@ -109,6 +143,8 @@ struct Comparison {
   std::string right;
   DWORD flags;
   int expected;
+
+  friend void PrintTo(const Comparison& row, std::ostream* out) { *out << row.name; }
 };
 
 const Comparison kComparisons[] = {
