@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -135,96 +136,93 @@ struct InterfaceCase {
   friend void PrintTo(const InterfaceCase& row, std::ostream* out) { *out << row.name; }
 };
 
+constexpr char kAddress[] = "0a:1b:2c:3d:4e:5f";
+
+// A PCI function at devices/pci0000:00/<slot> with the irq and resource files given (none for
+// null).
+std::filesystem::path AddPciFunction(SysfsTree& tree, const std::string& slot, const char* irq,
+                                     const char* resource) {
+  const auto device = tree.AddDevice("pci0000:00/" + slot, "pci");
+  if (irq != nullptr) {
+    tree.Write(device / "irq", irq);
+  }
+  if (resource != nullptr) {
+    tree.Write(device / "resource", resource);
+  }
+  return device;
+}
+
 void BuildPciNic(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:1f.6", "pci");
-  tree.Write(device / "irq", "16\n");
-  tree.Write(device / "resource", kMemoryAndPorts);
-  tree.AddInterface("eno1", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", device);
+  tree.AddInterface("eno1", 7, kArphrdEther, kAddress,
+                    AddPciFunction(tree, "0000:00:1f.6", "16\n", kMemoryAndPorts));
 }
 
 void BuildMessageSignalledNic(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:1c.0/0000:02:00.0", "pci");
-  tree.Write(device / "irq", "0\n");
+  const auto device = AddPciFunction(tree, "0000:00:1c.0/0000:02:00.0", "0\n", kNoRegions);
   tree.Write(device / "msi_irqs" / "130", "msix\n");
   tree.Write(device / "msi_irqs" / "131", "msix\n");
-  tree.Write(device / "resource", kNoRegions);
-  tree.AddInterface("enp2s0", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", device);
+  tree.AddInterface("enp2s0", 7, kArphrdEther, kAddress, device);
 }
 
 void BuildMemoryOnlyNic(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:05.0", "pci");
-  tree.Write(device / "irq", "0\n");
-  tree.Write(device / "resource", kMemoryOnly);
-  tree.AddInterface("ens5", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", device);
+  tree.AddInterface("ens5", 7, kArphrdEther, kAddress,
+                    AddPciFunction(tree, "0000:00:05.0", "0\n", kMemoryOnly));
 }
 
 // The virtio device itself has no resources; the PCI function it sits on has them all.
 void BuildVirtioNic(SysfsTree& tree) {
-  const auto function = tree.AddDevice("pci0000:00/0000:00:03.0", "pci");
-  tree.Write(function / "irq", "11\n");
-  tree.Write(function / "resource", kMemoryAndPorts);
-  const auto virtio = tree.AddDevice("pci0000:00/0000:00:03.0/virtio0", "virtio");
-  tree.AddInterface("eth0", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", virtio);
+  AddPciFunction(tree, "0000:00:03.0", "11\n", kMemoryAndPorts);
+  tree.AddInterface("eth0", 7, kArphrdEther, kAddress,
+                    tree.AddDevice("pci0000:00/0000:00:03.0/virtio0", "virtio"));
 }
 
 // The USB interface owns nothing, although the host controller above it does.
 void BuildUsbNic(SysfsTree& tree) {
-  const auto controller = tree.AddDevice("pci0000:00/0000:00:14.0", "pci");
-  tree.Write(controller / "irq", "120\n");
-  tree.Write(controller / "resource", kMemoryAndPorts);
+  AddPciFunction(tree, "0000:00:14.0", "120\n", kMemoryAndPorts);
   tree.AddDevice("pci0000:00/0000:00:14.0/usb1/1-2", "usb");
-  const auto usbInterface = tree.AddDevice("pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0", "usb");
-  tree.AddInterface("enx0a1b2c3d4e5f", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", usbInterface);
+  tree.AddInterface("enx0a1b2c3d4e5f", 7, kArphrdEther, kAddress,
+                    tree.AddDevice("pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0", "usb"));
 }
 
-void BuildVeth(SysfsTree& tree) {
-  tree.AddInterface("veth0", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f");
-}
+void BuildVeth(SysfsTree& tree) { tree.AddInterface("veth0", 7, kArphrdEther, kAddress); }
 
 void BuildBridge(SysfsTree& tree) {
-  const auto dir = tree.AddInterface("docker0", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f");
+  const auto dir = tree.AddInterface("docker0", 7, kArphrdEther, kAddress);
   tree.Write(dir / "bridge" / "forward_delay", "1500\n");
 }
 
 // A non-zero address, so only the interface type can exclude it.
-void BuildLoopback(SysfsTree& tree) {
-  tree.AddInterface("lo", 7, kArphrdLoopback, "0a:1b:2c:3d:4e:5f");
-}
+void BuildLoopback(SysfsTree& tree) { tree.AddInterface("lo", 7, kArphrdLoopback, kAddress); }
 
 void BuildAllZeroAddress(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:1f.6", "pci");
-  tree.Write(device / "irq", "16\n");
-  tree.AddInterface("eno1", 7, kArphrdEther, "00:00:00:00:00:00", device);
+  tree.AddInterface("eno1", 7, kArphrdEther, "00:00:00:00:00:00",
+                    AddPciFunction(tree, "0000:00:1f.6", "16\n", kMemoryAndPorts));
 }
 
 void BuildInfiniband(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:02.0/0000:03:00.0", "pci");
-  tree.Write(device / "irq", "16\n");
   tree.AddInterface("ib0", 7, kArphrdInfiniband,
-                    "80:00:02:08:fe:80:00:00:00:00:00:00:00:02:c9:03:00:0e:5f:41", device);
+                    "80:00:02:08:fe:80:00:00:00:00:00:00:00:02:c9:03:00:0e:5f:41",
+                    AddPciFunction(tree, "0000:00:02.0/0000:03:00.0", "16\n", kMemoryAndPorts));
 }
 
 // Lines of another shape are not regions, even with a memory flag in them; a good line after
 // them still counts.
 void BuildMalformedResources(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:1f.6", "pci");
-  tree.Write(device / "irq", "none\n");
-  tree.Write(device / "resource",
-             "not a region\n"
-             "0x00000000f7e00000 0x00000000f7e1ffff 0xzz0200\n"
-             "0x00000000f7e00000 0x00000000f7e1ffff 0x200 0x0\n"
-             "0x00000000f7e00000 0x0000000000040200\n"
-             "0x00000000f7e00000 0x00000000f7e1ffff 0000000000040200\n"
-             "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n");
-  tree.AddInterface("eno1", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", device);
+  tree.AddInterface("eno1", 7, kArphrdEther, kAddress,
+                    AddPciFunction(tree, "0000:00:1f.6", "none\n",
+                                   "not a region\n"
+                                   "0x00000000f7e00000 0x00000000f7e1ffff 0xzz0200\n"
+                                   "0x00000000f7e00000 0x00000000f7e1ffff 0x200 0x0\n"
+                                   "0x00000000f7e00000 0x0000000000040200\n"
+                                   "0x00000000f7e00000 0x00000000f7e1ffff 0000000000040200\n"
+                                   "0x000000000000e000 0x000000000000e01f 0x0000000000040101\n"));
 }
 
 // A resource "file" that cannot be read as one still leaves the interrupt.
 void BuildUnreadableResources(SysfsTree& tree) {
-  const auto device = tree.AddDevice("pci0000:00/0000:00:1f.6", "pci");
-  tree.Write(device / "irq", "19\n");
+  const auto device = AddPciFunction(tree, "0000:00:1f.6", "19\n", nullptr);
   tree.Write(device / "resource" / "inside", "0x0 0x1 0x200\n");
-  tree.AddInterface("eno1", 7, kArphrdEther, "0a:1b:2c:3d:4e:5f", device);
+  tree.AddInterface("eno1", 7, kArphrdEther, kAddress, device);
 }
 
 const InterfaceCase kInterfaceCases[] = {
@@ -464,10 +462,8 @@ void AddVeth(SysfsTree& tree, int index, const char* address) {
 }
 
 void AddPciNic(SysfsTree& tree, const char* slot, int index, const char* address) {
-  const auto device = tree.AddDevice(std::string("pci0000:00/") + slot, "pci");
-  tree.Write(device / "irq", "16\n");
-  tree.Write(device / "resource", kMemoryAndPorts);
-  tree.AddInterface("enp" + std::to_string(index), index, kArphrdEther, address, device);
+  tree.AddInterface("enp" + std::to_string(index), index, kArphrdEther, address,
+                    AddPciFunction(tree, slot, "16\n", kMemoryAndPorts));
 }
 
 const MachineCase kMachines[] = {
