@@ -127,7 +127,7 @@ UINT SysStringLen(BSTR pbstr) {
   }
   BstrLength bytes = 0;
   std::memcpy(&bytes, reinterpret_cast<char*>(pbstr) - sizeof(BstrLength), sizeof bytes);
-  return bytes / sizeof(OLECHAR);
+  return static_cast<UINT>(bytes / sizeof(OLECHAR));
 }
 
 void VariantInit(VARIANTARG* pvarg) {
