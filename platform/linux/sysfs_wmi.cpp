@@ -45,10 +45,13 @@ void ForEachEntry(const fs::path& dir, Visit visit) {
   }
 }
 
+struct FileCloser {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+
 // A whole sysfs attribute (they are at most a page), or nothing when it cannot be read.
 std::optional<std::string> ReadText(const fs::path& file) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.c_str(), "r"),
-                                                               &std::fclose);
+  const std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(file.c_str(), "r"));
   if (!stream) {
     return std::nullopt;
   }
