@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "identifier/identifier.h"
+#include "hwid/identifier.h"
 
 namespace hwid {
 
@@ -13,14 +13,10 @@ Mode ChooseMode(int argc, const char* const* argv) {
   return std::strcmp(argv[1], "oldtrial") == 0 ? Mode::LegacyIdentifier : Mode::CurrentIdentifier;
 }
 
-std::string SignedSerialText(std::optional<std::uint32_t> serial) {
-  return std::to_string(static_cast<std::int32_t>(serial.value_or(0)));
-}
-
 std::string ModeOutput(Mode mode) {
   switch (mode) {
     case Mode::BareSerial:
-      return SignedSerialText(VolumeSerialNumber());
+      return BareSerialText();
     case Mode::LegacyIdentifier:
       return ComposeLegacyIdentifier();
     case Mode::CurrentIdentifier:

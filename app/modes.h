@@ -1,9 +1,9 @@
 // The command line's three modes and what each prints.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
+
+#include "hwid/identifier.h"
 
 namespace hwid {
 
@@ -15,9 +15,6 @@ enum class Mode {
 
 // argc counts the program name; arguments after the first are ignored.
 Mode ChooseMode(int argc, const char* const* argv);
-
-// The serial as C's "%d" prints it: a set top bit gives a minus sign; unreadable prints "0".
-std::string SignedSerialText(std::optional<std::uint32_t> serial);
 
 // The complete output of one run in `mode`, read from this machine.
 std::string ModeOutput(Mode mode);

@@ -15,6 +15,10 @@ constexpr std::array<std::string_view, 3> kResourceClassMarkers = {
 
 void RemoveTabs(std::string& text) { std::erase(text, '\t'); }
 
+std::string AssociatedClassNames(TWMIOperations& wmi, std::string_view index) {
+  return NarrowText(wmi.QueryClassNames(WideText(AssociatedClassesQuery(index))));
+}
+
 }  // namespace
 
 std::string AssociatedClassesQuery(std::string_view index) {
@@ -60,6 +64,12 @@ bool NamesHardwareResource(std::string classNames) {
                      });
 }
 
+std::vector<std::string> ResourceClassNames(std::string_view classNames) {
+  std::vector<std::string> names = SplitIndexList(classNames);
+  std::erase_if(names, [](const std::string& name) { return !NamesHardwareResource(name); });
+  return names;
+}
+
 std::string AllAdapterAddresses(TWMIOperations& wmi) {
   return QueryProperty(wmi, kAllAddressesQuery, "MACAddress");
 }
@@ -67,9 +77,7 @@ std::string AllAdapterAddresses(TWMIOperations& wmi) {
 std::string PhysicalAdapterAddresses(TWMIOperations& wmi) {
   std::vector<std::string> physicalIndexes;
   for (std::string& index : SplitIndexList(QueryProperty(wmi, kIndexesQuery, "Index"))) {
-    const std::string classNames =
-        NarrowText(wmi.QueryClassNames(WideText(AssociatedClassesQuery(index))));
-    if (NamesHardwareResource(classNames)) {
+    if (NamesHardwareResource(AssociatedClassNames(wmi, index))) {
       physicalIndexes.push_back(std::move(index));
     }
   }
@@ -88,17 +96,40 @@ std::string PhysicalAdapterAddresses(TWMIOperations& wmi) {
   return result;
 }
 
-std::string AdapterAddressText(TWMIOperations& wmi) {
+AdapterSelection SelectAdapterAddresses(TWMIOperations& wmi) {
   std::string all = AllAdapterAddresses(wmi);
   if (!all.empty() && all.find('\t') == std::string::npos) {
-    return all;
+    return {SelectionRule::SingleAddress, std::move(all)};
   }
   std::string physical = PhysicalAdapterAddresses(wmi);
-  return physical.empty() ? all : physical;
+  if (!physical.empty()) {
+    return {SelectionRule::OwnsResource, std::move(physical)};
+  }
+  return {all.empty() ? SelectionRule::NoAddress : SelectionRule::AllAddresses, std::move(all)};
+}
+
+std::string AdapterAddressText(TWMIOperations& wmi) {
+  return SelectAdapterAddresses(wmi).addressText;
+}
+
+std::vector<AdapterConfiguration> AdapterConfigurations(TWMIOperations& wmi) {
+  std::vector<AdapterConfiguration> configurations;
+  for (std::string& index : SplitIndexList(QueryProperty(wmi, kIndexesQuery, "Index"))) {
+    AdapterConfiguration configuration;
+    configuration.address = QueryProperty(wmi, AdapterAddressQuery(index), "MACAddress");
+    configuration.resourceClasses = ResourceClassNames(AssociatedClassNames(wmi, index));
+    configuration.index = std::move(index);
+    configurations.push_back(std::move(configuration));
+  }
+  return configurations;
 }
 
 std::string AllAdapterAddresses() { return AllAdapterAddresses(GetWMIOperations()); }
 std::string PhysicalAdapterAddresses() { return PhysicalAdapterAddresses(GetWMIOperations()); }
 std::string AdapterAddressText() { return AdapterAddressText(GetWMIOperations()); }
+AdapterSelection SelectAdapterAddresses() { return SelectAdapterAddresses(GetWMIOperations()); }
+std::vector<AdapterConfiguration> AdapterConfigurations() {
+  return AdapterConfigurations(GetWMIOperations());
+}
 
 }  // namespace hwid

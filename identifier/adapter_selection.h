@@ -1,6 +1,5 @@
-// Which network adapter addresses make up the identifier. One address counts as it is; of several,
-// only those of adapters owning a hardware resource (IRQ, device memory, I/O ports) count, or all
-// of them when none owns one. Every fact comes from WMI; results are tab-joined lists.
+// The adapter selection on a given WMI query service, and its steps; the functions the library
+// offers, on the process-wide service, are in hwid/adapter_selection.h.
 #pragma once
 
 #include <string>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "Wmioperationsunit/wmi_operations.h"
+#include "hwid/adapter_selection.h"
 
 namespace hwid {
 
@@ -28,13 +28,13 @@ std::vector<std::string> SplitIndexList(std::string_view indexes);
 // Whether associated class names name a hardware resource, in any letter case.
 bool NamesHardwareResource(std::string classNames);
 
+// The names of a tab-joined class list that name a hardware resource, as reported.
+std::vector<std::string> ResourceClassNames(std::string_view classNames);
+
 std::string AllAdapterAddresses(TWMIOperations& wmi);
 std::string PhysicalAdapterAddresses(TWMIOperations& wmi);
 std::string AdapterAddressText(TWMIOperations& wmi);
-
-// The same, through the process-wide WMI service.
-std::string AllAdapterAddresses();
-std::string PhysicalAdapterAddresses();
-std::string AdapterAddressText();
+AdapterSelection SelectAdapterAddresses(TWMIOperations& wmi);
+std::vector<AdapterConfiguration> AdapterConfigurations(TWMIOperations& wmi);
 
 }  // namespace hwid

@@ -12,8 +12,6 @@
 namespace hwid {
 namespace {
 
-constexpr std::string_view kSeparator = "010";
-constexpr std::string_view kLineEndCodes = "1310";  // "\r\n" encoded
 constexpr char kVolumeRoot[] = "C:\\";
 
 std::string SerialOrZero(std::string_view serialText) {
@@ -44,6 +42,12 @@ std::string VolumeSerialText() {
   const std::optional<std::uint32_t> serial = VolumeSerialNumber();
   return serial ? std::to_string(*serial) : std::string();
 }
+
+std::string SignedSerialText(std::optional<std::uint32_t> serial) {
+  return std::to_string(static_cast<std::int32_t>(serial.value_or(0)));
+}
+
+std::string BareSerialText() { return SignedSerialText(VolumeSerialNumber()); }
 
 std::string EncodeCharacterCodes(std::string_view text) {
   std::string encoded;

@@ -1,21 +1,18 @@
-// The machine identifier: the volume serial text, "010", then the sorted adapter addresses with
-// every character written as its decimal code. The zero-argument functions read this machine;
-// the overloads take their inputs so the same code can be driven with any serial and addresses.
+// The steps of composing an identifier; the functions the library offers are in hwid/identifier.h.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "hwid/identifier.h"
+
 namespace hwid {
 
-// The serial number of the volume whose root is "C:\", if it can be read.
-std::optional<std::uint32_t> VolumeSerialNumber();
-
-// The serial number as unsigned decimal text; empty when it cannot be read.
-std::string VolumeSerialText();
+// Between the serial text and the address codes.
+inline constexpr std::string_view kSeparator = "010";
+// The codes of "\r\n" that end every address line.
+inline constexpr std::string_view kLineEndCodes = "1310";
 
 // Every byte as the decimal value of a signed 8-bit character: "A:" gives "6558", 0xC4 "-60".
 std::string EncodeCharacterCodes(std::string_view text);
@@ -35,13 +32,5 @@ void SortLines(std::vector<std::string>& lines, LineCompare compare = CompareLin
 
 // The address list as sorted lines, the way both layouts consume it.
 std::vector<std::string> SortedAddressLines(std::string_view addressText);
-
-// Layouts from given inputs. An empty serial text stands for an unreadable volume and gives "0".
-std::string ComposeLegacyIdentifier(std::string_view serialText, std::string_view addressText);
-std::string ComposeCurrentIdentifier(std::string_view serialText, std::string_view addressText);
-
-// Layouts of this machine.
-std::string ComposeLegacyIdentifier();
-std::string ComposeCurrentIdentifier();
 
 }  // namespace hwid

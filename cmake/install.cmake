@@ -1,0 +1,51 @@
+# cmake --install: the two programs, README and licence (component runtime), and the library
+# with its public headers and package config, so that find_package(hwid CONFIG) gives hwid::core
+# (component development). CPack packs them: .tar.gz and .deb on Linux, and on Windows a .zip of
+# the runtime component alone, flat, for handing to customers.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+if(WIN32)
+  set(HWID_INSTALL_RUNTIME_DIR .)
+  set(HWID_INSTALL_DOC_DIR .)
+else()
+  set(HWID_INSTALL_RUNTIME_DIR ${CMAKE_INSTALL_BINDIR})
+  set(HWID_INSTALL_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
+endif()
+set(HWID_INSTALL_CONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/hwid)
+
+install(TARGETS hwid hwid-inspect RUNTIME DESTINATION ${HWID_INSTALL_RUNTIME_DIR}
+        COMPONENT runtime)
+install(FILES README.md LICENSE DESTINATION ${HWID_INSTALL_DOC_DIR} COMPONENT runtime)
+
+install(TARGETS hwid_core hwid_platform EXPORT hwidTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+        FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+install(EXPORT hwidTargets NAMESPACE hwid:: DESTINATION ${HWID_INSTALL_CONFIG_DIR}
+        COMPONENT development)
+configure_package_config_file(cmake/hwidConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/hwidConfig.cmake INSTALL_DESTINATION ${HWID_INSTALL_CONFIG_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/hwidConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/hwidConfig.cmake ${PROJECT_BINARY_DIR}/hwidConfigVersion.cmake
+        DESTINATION ${HWID_INSTALL_CONFIG_DIR} COMPONENT development)
+
+set(CPACK_PACKAGE_NAME hwid)
+set(CPACK_PACKAGE_VENDOR "The hwid authors")
+set(CPACK_PACKAGE_CONTACT "The hwid authors")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL runtime)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_PACKAGE_FILE_NAME hwid-${PROJECT_VERSION}-windows-x64)
+else()
+  set(CPACK_GENERATOR TGZ DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)
