@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct ValidCase {
   std::uint32_t serial;
   std::vector<std::string> addresses;
 };
+
+void PrintTo(const ValidCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class DecodeValid : public ::testing::TestWithParam<ValidCase> {};
 
@@ -66,6 +69,8 @@ struct InvalidCase {
   std::size_t position;
   std::string reason;  // a part of the error text
 };
+
+void PrintTo(const InvalidCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class DecodeInvalid : public ::testing::TestWithParam<InvalidCase> {};
 
