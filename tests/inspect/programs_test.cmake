@@ -3,6 +3,8 @@
 # Usage: cmake -DHWID=<hwid> -DINSPECT=<hwid-inspect> [-DEMULATOR=<runner>] -DWORK_DIR=<dir>
 #        -P programs_test.cmake
 
+cmake_minimum_required(VERSION 3.25)
+
 set(failures 0)
 
 # Runs a program; Windows programs write line ends as CR LF, which compare as LF here.
