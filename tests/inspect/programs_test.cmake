@@ -1,6 +1,7 @@
 # Runs the built hwid-inspect next to hwid: the identifiers it reports for this machine are what
 # hwid prints, and each command answers on the right stream with the right exit status.
 # Usage: cmake -DHWID=<hwid> -DINSPECT=<hwid-inspect> [-DEMULATOR=<runner>] -DWORK_DIR=<dir>
+#        -DVERSION=<project version> [-DRULE=<selection rule expected here>]
 #        -P programs_test.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -68,6 +69,10 @@ foreach(pair "bare;${bare}" "legacy;${legacy}" "current;${current}")
     fail(machine-json "${layout}: hwid-inspect reports [${reported}], hwid prints [${expected}]")
   endif()
 endforeach()
+string(JSON rule GET "${json}" rule)
+if(RULE AND NOT rule STREQUAL RULE)
+  fail(machine-json "selection rule ${rule}, expected ${RULE}")
+endif()
 run_program(text err status ${INSPECT})
 foreach(line "hwid           ${bare}\n" "hwid oldtrial  ${legacy}\n" "hwid WORD      ${current}\n")
   string(FIND "${text}" "${line}" found)
