@@ -159,7 +159,7 @@ AdapterVerdict JudgeAdapter(SelectionRule rule, const AdapterConfiguration& conf
                  ? AdapterVerdict{false, "owns no hardware resource"}
                  : AdapterVerdict{true, "owns a hardware resource"};
     case SelectionRule::AllAddresses:
-      return {true, "no adapter owns a hardware resource, so every address counts"};
+      return {true, "all count: no adapter owns a hardware resource"};
   }
   return {};
 }

@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 SelectionRule::AllAddresses,
                                 {"4", "AA:01", {}},
                                 true,
-                                "no adapter owns a hardware resource, so every address counts"},
+                                "all count: no adapter owns a hardware resource"},
                       JudgeCase{"NoAddressSelected",
                                 SelectionRule::NoAddress,
                                 {"4", "AA:01", {}},
@@ -123,10 +123,10 @@ TEST_F(MachineReportTest, JsonHoldsTheSameFacts) {
             R"({"serial":{"readable":true,"unsigned":2712847316,"signed":-1582119980,)"
             R"("hex":"0xA1B2C3D4"},"adapters":[)"
             R"({"index":"1","address":"a\"b\\","resourceClasses":[],"counts":true,)"
-            R"("reason":"no adapter owns a hardware resource, so every address counts"},)"
+            R"("reason":"all count: no adapter owns a hardware resource"},)"
             R"({"index":"7","address":"00:1A:2B:3C:4D:5E",)"
             R"("resourceClasses":["Win32_IRQResource","Win32_PortResource"],"counts":true,)"
-            R"("reason":"no adapter owns a hardware resource, so every address counts"}],)"
+            R"("reason":"all count: no adapter owns a hardware resource"}],)"
             R"("rule":"all-addresses","addresses":["00:1A:2B:3C:4D:5E","a\"b\\"],)"
             R"("identifiers":{"bare":"305419896",)"
             R"("legacy":"30541989601048485849655850665851675852685853691310",)"
