@@ -11,64 +11,38 @@ namespace {
 constexpr std::size_t kContextBefore = 40;
 constexpr std::size_t kContextAfter = 20;
 
-std::string_view LayoutText(Layout layout) {
+// How a value is named in JSON and worded in text.
+struct Wording {
+  std::string_view name;
+  std::string_view text;
+};
+
+Wording Describe(Layout layout) {
   switch (layout) {
     case Layout::Legacy:
-      return "legacy";
+      return {"legacy", "legacy"};
     case Layout::Current:
-      return "current";
+      return {"current", "current"};
     case Layout::Either:
-      return "either (no addresses: both layouts are the same text)";
+      return {"either", "either (no addresses: both layouts are the same text)"};
   }
   return {};
 }
 
-std::string_view LayoutName(Layout layout) {
-  switch (layout) {
-    case Layout::Legacy:
-      return "legacy";
-    case Layout::Current:
-      return "current";
-    case Layout::Either:
-      return "either";
-  }
-  return {};
-}
+struct VerdictWording : Wording {
+  int status = kExitInvalid;
+};
 
-std::string_view VerdictText(Verdict verdict) {
+VerdictWording Describe(Verdict verdict) {
   switch (verdict) {
     case Verdict::Identical:
-      return "identical";
+      return {{"identical", "identical"}, kExitSuccess};
     case Verdict::SameMachineChanged:
-      return "same machine with changes";
+      return {{"same-machine-changed", "same machine with changes"}, kExitChanged};
     case Verdict::Different:
-      return "different machines";
+      return {{"different", "different machines"}, kExitDifferent};
   }
   return {};
-}
-
-std::string_view VerdictName(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::Identical:
-      return "identical";
-    case Verdict::SameMachineChanged:
-      return "same-machine-changed";
-    case Verdict::Different:
-      return "different";
-  }
-  return {};
-}
-
-int VerdictStatus(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::Identical:
-      return kExitSuccess;
-    case Verdict::SameMachineChanged:
-      return kExitChanged;
-    case Verdict::Different:
-      return kExitDifferent;
-  }
-  return kExitInvalid;
 }
 
 // A list of addresses, one per line, the first after a label of `indent` characters.
@@ -88,7 +62,7 @@ std::string AddressLines(const std::vector<std::string>& addresses, std::size_t 
 }
 
 std::string DecodedJson(const DecodedIdentifier& identifier) {
-  return "{\"layout\":" + JsonString(LayoutName(identifier.layout)) + ",\"serial\":{" +
+  return "{\"layout\":" + JsonString(Describe(identifier.layout).name) + ",\"serial\":{" +
          SerialJsonFields(identifier.serial) +
          "},\"addresses\":" + JsonStringArray(identifier.addresses) + "}";
 }
@@ -152,7 +126,7 @@ Output DecodeCommand(std::string_view text, bool json) {
     output.out = "{\"valid\":true," + DecodedJson(identifier).substr(1) + "\n";
     return output;
   }
-  output.out = "layout     " + std::string(LayoutText(identifier.layout)) + "\nserial     " +
+  output.out = "layout     " + std::string(Describe(identifier.layout).text) + "\nserial     " +
                SerialDescription(identifier.serial) + "\naddresses  " +
                AddressLines(identifier.addresses, 11);
   return output;
@@ -170,10 +144,11 @@ Output CompareCommand(std::string_view first, std::string_view second, bool json
   const DecodedIdentifier& before = firstResult.identifier;
   const DecodedIdentifier& after = secondResult.identifier;
   const Comparison comparison = CompareIdentifiers(before, after);
+  const VerdictWording verdict = Describe(comparison.verdict);
   Output output;
-  output.status = VerdictStatus(comparison.verdict);
+  output.status = verdict.status;
   if (json) {
-    output.out = "{\"verdict\":" + JsonString(VerdictName(comparison.verdict)) +
+    output.out = "{\"verdict\":" + JsonString(verdict.name) +
                  ",\"serialChanged\":" + (comparison.serialChanged ? "true" : "false") +
                  ",\"common\":" + JsonStringArray(comparison.common) +
                  ",\"added\":" + JsonStringArray(comparison.added) +
@@ -181,15 +156,15 @@ Output CompareCommand(std::string_view first, std::string_view second, bool json
                  ",\"first\":" + DecodedJson(before) + ",\"second\":" + DecodedJson(after) + "}\n";
     return output;
   }
-  output.out = "verdict    " + std::string(VerdictText(comparison.verdict)) + "\nserial     ";
+  output.out = "verdict    " + std::string(verdict.text) + "\nserial     ";
   output.out += comparison.serialChanged ? "changed from " + std::to_string(before.serial) +
                                                " to " + std::to_string(after.serial)
                                          : "unchanged, " + std::to_string(before.serial);
   output.out += "\ncommon     " + AddressLines(comparison.common, 11);
   output.out += "added      " + AddressLines(comparison.added, 11);
   output.out += "removed    " + AddressLines(comparison.removed, 11);
-  output.out += "layouts    " + std::string(LayoutName(before.layout)) + ", " +
-                std::string(LayoutName(after.layout)) + "\n";
+  output.out += "layouts    " + std::string(Describe(before.layout).name) + ", " +
+                std::string(Describe(after.layout).name) + "\n";
   return output;
 }
 

@@ -9,30 +9,23 @@
 namespace hwid::inspect {
 namespace {
 
-std::string_view RuleText(SelectionRule rule) {
-  switch (rule) {
-    case SelectionRule::NoAddress:
-      return "no address: WMI reports none, or cannot be reached";
-    case SelectionRule::SingleAddress:
-      return "one address: it counts whatever its adapter is";
-    case SelectionRule::OwnsResource:
-      return "several addresses: only adapters owning a hardware resource count";
-    case SelectionRule::AllAddresses:
-      return "several addresses, no adapter owns a hardware resource: all of them count";
-  }
-  return {};
-}
+// How a rule is named in JSON and worded in text.
+struct RuleWording {
+  std::string_view name;
+  std::string_view text;
+};
 
-std::string_view RuleName(SelectionRule rule) {
+RuleWording Describe(SelectionRule rule) {
   switch (rule) {
     case SelectionRule::NoAddress:
-      return "no-address";
+      return {"no-address", "no address: WMI reports none, or cannot be reached"};
     case SelectionRule::SingleAddress:
-      return "single-address";
+      return {"single-address", "one address: it counts whatever its adapter is"};
     case SelectionRule::OwnsResource:
-      return "owns-resource";
+      return {"owns-resource", "several addresses: only adapters owning a hardware resource count"};
     case SelectionRule::AllAddresses:
-      return "all-addresses";
+      return {"all-addresses",
+              "several addresses, no adapter owns a hardware resource: all of them count"};
   }
   return {};
 }
@@ -93,7 +86,7 @@ std::string TextReport(const MachineFacts& facts) {
     }
   }
   out += "\nselection      ";
-  out += RuleText(facts.selection.rule);
+  out += Describe(facts.selection.rule).text;
   out += "\naddresses      ";
   out += Joined(SortedAddressLines(facts.selection.addressText), "\n               ", "none");
   out += "\n\nhwid           ";
@@ -122,7 +115,7 @@ std::string JsonReport(const MachineFacts& facts) {
     out += verdict.counts ? ",\"counts\":true" : ",\"counts\":false";
     out += ",\"reason\":" + JsonString(verdict.reason) + "}";
   }
-  out += "],\"rule\":" + JsonString(RuleName(facts.selection.rule));
+  out += "],\"rule\":" + JsonString(Describe(facts.selection.rule).name);
   out += ",\"addresses\":" + JsonStringArray(SortedAddressLines(facts.selection.addressText));
   out += ",\"identifiers\":{\"bare\":" + JsonString(facts.bareSerial);
   out += ",\"legacy\":" + JsonString(facts.legacyIdentifier);
