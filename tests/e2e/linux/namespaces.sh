@@ -6,38 +6,10 @@
 set -u
 
 hwid=$1
-skip=77
-
-if [[ $(id -u) -ne 0 ]]; then
-  echo "skipped: network namespaces need root"
-  exit $skip
-fi
-if ! command -v ip >/dev/null; then
-  echo "skipped: needs ip from iproute2"
-  exit $skip
-fi
-
-prefix=hwid-e2e-$$
-peers=$prefix-peers
-namespaces=()
 failures=0
 
-cleanup() {
-  for namespace in "${namespaces[@]}"; do
-    ip netns delete "$namespace" 2>/dev/null
-  done
-}
-trap cleanup EXIT
-
-new_namespace() {
-  ip netns add "$1" || return 1
-  namespaces+=("$1")
-}
-
-if ! new_namespace "$peers"; then
-  echo "skipped: cannot make network namespaces here"
-  exit $skip
-fi
+source "$(dirname "$0")/netns.sh"
+netns_require
 
 # The volume serial, worked out apart from the tool: stat prints the root file system's two ID
 # words as one hex number, and the serial is the two folded together by exclusive or.
@@ -56,14 +28,8 @@ fail() {
 run_case() {
   local name=$1 legacy=$2 current=$3
   shift 3
-  local namespace=$prefix-$name
-  new_namespace "$namespace" || { fail "$name: cannot make namespace"; return; }
-  local count=0
-  for mac in "$@"; do
-    ip link add name "eth$count" address "$mac" netns "$namespace" type veth \
-      peer name "$name-$count" netns "$peers" || { fail "$name: cannot add $mac"; return; }
-    count=$((count + 1))
-  done
+  local namespace=$netns_prefix-$name
+  netns_with_adapters "$name" "$@" || { fail "$name: cannot make its namespace"; return; }
 
   # "oldtrial" gives the legacy layout; any other word, even in other letter case, the current.
   check "$name" "$namespace" oldtrial "${serial}010$legacy"
