@@ -3,19 +3,13 @@
 #include "hwid/decode.h"
 #include "inspect/inspector.h"
 #include "inspect/json_text.h"
-#include "inspect/serial_text.h"
+#include "inspect/report_text.h"
 
 namespace hwid::inspect {
 namespace {
 
 constexpr std::size_t kContextBefore = 40;
 constexpr std::size_t kContextAfter = 20;
-
-// How a value is named in JSON and worded in text.
-struct Wording {
-  std::string_view name;
-  std::string_view text;
-};
 
 Wording Describe(Layout layout) {
   switch (layout) {

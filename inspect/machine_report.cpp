@@ -4,18 +4,12 @@
 #include "identifier/identifier.h"
 #include "inspect/inspector.h"
 #include "inspect/json_text.h"
-#include "inspect/serial_text.h"
+#include "inspect/report_text.h"
 
 namespace hwid::inspect {
 namespace {
 
-// How a rule is named in JSON and worded in text.
-struct RuleWording {
-  std::string_view name;
-  std::string_view text;
-};
-
-RuleWording Describe(SelectionRule rule) {
+Wording Describe(SelectionRule rule) {
   switch (rule) {
     case SelectionRule::NoAddress:
       return {"no-address", "no address: WMI reports none, or cannot be reached"};

@@ -1,4 +1,4 @@
-#include "inspect/serial_text.h"
+#include "inspect/report_text.h"
 
 #include <cstdio>
 
