@@ -1,8 +1,8 @@
 # Installs the build into a fresh prefix, builds tests/consumer against it with
 # find_package(hwid CONFIG), and runs the program: it prints what hwid prints for this machine,
-# accepts this machine, and refuses another.
+# accepts this machine, and refuses another. README shows the program: it must be this very file.
 # Usage: cmake -DBUILD_DIR=<hwid build> -DCONSUMER_DIR=<tests/consumer> -DWORK_DIR=<scratch>
-#        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator>
+#        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DREADME=<readme>
 #        [-DTOOLCHAIN_FILE=<file>] [-DEMULATOR=<runner>] -P consumer_test.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -13,6 +13,13 @@ function(run)
     message(FATAL_ERROR "${ARGN}\nfailed (${status}):\n${out}")
   endif()
 endfunction()
+
+file(READ ${CONSUMER_DIR}/main.cpp example)
+file(READ ${README} readme)
+string(FIND "${readme}" "```cpp\n${example}```\n" found)
+if(found EQUAL -1)
+  message(FATAL_ERROR "${README} does not show ${CONSUMER_DIR}/main.cpp as it is")
+endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
