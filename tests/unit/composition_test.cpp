@@ -116,15 +116,17 @@ TEST_P(SortExchangeOrderTest, FollowsTheExchangesExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     EqualLines, SortExchangeOrderTest,
-    ::testing::Values(ExchangeCase{"TwoEqualAreExchanged", {"aa", "AA"}, {"AA", "aa"}},
-                      ExchangeCase{"ThreeEqualSwapOuter", {"aa", "AA", "Aa"}, {"Aa", "AA", "aa"}},
-                      ExchangeCase{"FourEqual", {"xa", "XA", "xA", "Xa"}, {"xA", "Xa", "xa", "XA"}},
-                      ExchangeCase{"EqualPairBeforeGreater", {"b", "AA", "aa"}, {"aa", "AA", "b"}},
-                      ExchangeCase{"TwoEqualGroups",
-                                   {"aa", "Ab", "AA", "ab", "aA"},
-                                   {"AA", "aA", "aa", "ab", "Ab"}},
-                      ExchangeCase{"AlreadySorted", {"A", "B", "C"}, {"A", "B", "C"}},
-                      ExchangeCase{"SingleLine", {"x"}, {"x"}}, ExchangeCase{"NoLines", {}, {}}),
+    ::testing::Values(
+        ExchangeCase{"TwoEqualAreExchanged", {"aa", "AA"}, {"AA", "aa"}},
+        ExchangeCase{"ThreeEqualSwapOuter", {"aa", "AA", "Aa"}, {"Aa", "AA", "aa"}},
+        ExchangeCase{"FourEqual", {"xa", "XA", "xA", "Xa"}, {"xA", "Xa", "xa", "XA"}},
+        ExchangeCase{"EqualPairBeforeGreater", {"b", "AA", "aa"}, {"aa", "AA", "b"}},
+        ExchangeCase{
+            "TwoEqualGroups", {"aa", "Ab", "AA", "ab", "aA"}, {"AA", "aA", "aa", "ab", "Ab"}},
+        ExchangeCase{"PivotFollowsItsLine", {"c", "b", "a", "B", "b"}, {"a", "B", "b", "b", "c"}},
+        ExchangeCase{"PivotPositionRoundsDown", {"b", "a", "b", "A"}, {"A", "a", "b", "b"}},
+        ExchangeCase{"AlreadySorted", {"A", "B", "C"}, {"A", "B", "C"}},
+        ExchangeCase{"SingleLine", {"x"}, {"x"}}, ExchangeCase{"NoLines", {}, {}}),
     ::hwid::testing::CaseName());
 
 TEST(SortLines, OrdersLikeAnyCorrectSortForDistinctLines) {
