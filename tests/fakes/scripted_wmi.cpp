@@ -97,14 +97,14 @@ class ClassObject final : public Counted<WbemClassObjectStubs> {
       return status;
     }
     if (name == nullptr || value == nullptr) {
-      return WBEM_E_INVALID_PARAMETER;
+      return kWbemInvalidParameter;
     }
     const std::wstring_view wanted(name);
     const auto found =
         std::find_if(scripted_.properties.begin(), scripted_.properties.end(),
                      [wanted](const auto& property) { return property.first == wanted; });
     if (found == scripted_.properties.end()) {
-      return WBEM_E_NOT_FOUND;
+      return kWbemNotFound;
     }
     WriteVariant(found->second, *value);
     return scripted_.getStatus;
@@ -126,7 +126,7 @@ class Enumerator final : public Counted<EnumWbemClassObjectStubs> {
                     ")");
     const HRESULT status = Script().NextStatus(Step::Next);
     if (objects == nullptr || returned == nullptr) {
-      return WBEM_E_INVALID_PARAMETER;
+      return kWbemInvalidParameter;
     }
     *returned = 0;
     for (ULONG i = 0; i < count; ++i) {
@@ -139,11 +139,15 @@ class Enumerator final : public Counted<EnumWbemClassObjectStubs> {
     while (*returned < count && position_ < objects_.size()) {
       const ScriptedObject& scripted = objects_[position_++];
       objects[(*returned)++] = &Script().Make<ClassObject>(Script(), scripted);
-      if (scripted.nextStatus != WBEM_S_NO_ERROR) {
+      if (scripted.nextStatus != S_OK) {
         answer = scripted.nextStatus;
       }
     }
-    return *returned < count && SUCCEEDED(answer) ? WBEM_S_FALSE : answer;
+    // Fewer objects than asked for: WBEM_S_FALSE, as WMI answers at the end of the results.
+    if (*returned < count && SUCCEEDED(answer)) {
+      return S_FALSE;
+    }
+    return answer;
   }
 
  private:
@@ -164,7 +168,7 @@ class Services final : public Counted<WbemServicesStubs> {
     Script().RecordQuery(query);
     const HRESULT status = Script().NextStatus(Step::ExecQuery);
     if (enumerator == nullptr) {
-      return WBEM_E_INVALID_PARAMETER;
+      return kWbemInvalidParameter;
     }
     *enumerator = nullptr;
     if (FAILED(status)) {
@@ -173,7 +177,7 @@ class Services final : public Counted<WbemServicesStubs> {
     const std::vector<ScriptedObject>* answer =
         query == nullptr ? nullptr : Script().AnswerTo(std::wstring_view(query));
     if (answer == nullptr) {
-      return WBEM_E_INVALID_QUERY;
+      return kWbemInvalidQuery;
     }
     *enumerator = &Script().Make<Enumerator>(Script(), *answer);
     return status;
@@ -193,7 +197,7 @@ class Locator final : public Counted<IWbemLocator> {
                     ", " + Quoted(authority) + ", " + Pointer(context) + ")");
     const HRESULT status = Script().NextStatus(Step::ConnectServer);
     if (services == nullptr) {
-      return WBEM_E_INVALID_PARAMETER;
+      return kWbemInvalidParameter;
     }
     *services = nullptr;
     if (FAILED(status)) {

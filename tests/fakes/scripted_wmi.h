@@ -33,6 +33,13 @@ enum class Step {
 
 std::string_view StepName(Step step);
 
+// WMI failure codes as HRESULTs. The Windows SDK declares them as enumerators whose values do
+// not fit a long, so they take an explicit conversion there.
+inline constexpr HRESULT kWbemFailed = static_cast<HRESULT>(WBEM_E_FAILED);
+inline constexpr HRESULT kWbemNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+inline constexpr HRESULT kWbemInvalidParameter = static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);
+inline constexpr HRESULT kWbemInvalidQuery = static_cast<HRESULT>(WBEM_E_INVALID_QUERY);
+
 // One property value as Get hands it out.
 struct PropertyValue {
   VARTYPE type = VT_EMPTY;
@@ -56,9 +63,9 @@ void WriteVariant(const PropertyValue& property, VARIANT& value);
 struct ScriptedObject {
   std::vector<std::pair<std::wstring, PropertyValue>> properties;
   // What Next returns while handing out this object.
-  HRESULT nextStatus = WBEM_S_NO_ERROR;
+  HRESULT nextStatus = S_OK;
   // What Get returns; the value is written whatever the status.
-  HRESULT getStatus = WBEM_S_NO_ERROR;
+  HRESULT getStatus = S_OK;
 };
 
 // An object with one property.

@@ -206,7 +206,7 @@ TEST(CombinedFaults, EveryPairOfFailingCallsLeavesADefinedResultAndNoLeak) {
       fakes::ScriptedWmi script;
       ScriptThreeAdapters(script);
       script.Fail(points[first].step, points[first].occurrence);
-      script.Fail(points[second].step, points[second].occurrence, WBEM_E_FAILED);
+      script.Fail(points[second].step, points[second].occurrence, fakes::kWbemFailed);
       int liveConnections = 0;
       {
         TWMIOperations wmi(script);

@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::hwid::testing::CaseName());
 
 TEST_F(WmiOperationsTest, FailedExecQueryDisconnectsAndTheNextQueryReconnects) {
-  script.Fail(Step::ExecQuery, 1, WBEM_E_INVALID_QUERY);
+  script.Fail(Step::ExecQuery, 1, fakes::kWbemInvalidQuery);
   script.Answer(kQuery, {WithAddress(L"A")});
 
   EXPECT_EQ(Wmi().QueryPropertyText(kQuery, L"MACAddress"), L"");
@@ -203,7 +203,7 @@ TEST_F(WmiOperationsTest, NextFailingPartWayKeepsTheValuesSoFarAndTheConnection)
 
 TEST_F(WmiOperationsTest, ValueThatCannotBeReadIsSkipped) {
   fakes::ScriptedObject failingWithValue = WithAddress(L"written anyway");
-  failingWithValue.getStatus = WBEM_E_FAILED;
+  failingWithValue.getStatus = fakes::kWbemFailed;
   script.Answer(kQuery, {WithAddress(L"A"), WithProperty(L"Other", PropertyValue::Bstr(L"X")),
                          failingWithValue, WithAddress(L"B"), WithAddress(L"C")});
   script.Fail(Step::Get, 5);
@@ -213,7 +213,7 @@ TEST_F(WmiOperationsTest, ValueThatCannotBeReadIsSkipped) {
 
 TEST_F(WmiOperationsTest, PropertyTextTakesEveryObjectNextHandsOutWhateverItsStatus) {
   fakes::ScriptedObject withFailedNext = WithAddress(L"B");
-  withFailedNext.nextStatus = WBEM_E_FAILED;
+  withFailedNext.nextStatus = fakes::kWbemFailed;
   script.Answer(kQuery, {WithAddress(L"A"), withFailedNext});
 
   EXPECT_EQ(Wmi().QueryPropertyText(kQuery, L"MACAddress"), L"A\tB");
@@ -229,7 +229,7 @@ TEST_F(WmiOperationsTest, ClassNamesReadTheClassPropertyOfEveryObject) {
 
 TEST_F(WmiOperationsTest, ClassNamesUseOnlyStringsHandedOutBySuccessfulNext) {
   fakes::ScriptedObject withFailedNext = ClassDefinition(L"Win32_PortResource");
-  withFailedNext.nextStatus = WBEM_E_FAILED;
+  withFailedNext.nextStatus = fakes::kWbemFailed;
   script.Answer(
       kQuery, {ClassDefinition(L"A"), WithProperty(L"__CLASS", PropertyValue::I4(5)),
                withFailedNext, ClassDefinition(L""), ClassDefinition(L"B"), ClassDefinition(L"C")});
