@@ -12,7 +12,7 @@
 #include "Wmioperationsunit/wmi_operations.h"
 #include "identifier/adapter_selection.h"
 #include "platform/com.h"
-#include "tests/linux/case_name.h"
+#include "tests/case_name.h"
 #include "tests/linux/sysfs_tree.h"
 
 namespace hwid {

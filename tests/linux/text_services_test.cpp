@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/win32.h"
-#include "tests/linux/case_name.h"
+#include "tests/case_name.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/unit/case_name.h"
+#include "tests/case_name.h"
 
 namespace hwid {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "identifier/identifier.h"
-#include "tests/unit/case_name.h"
+#include "tests/case_name.h"
 
 namespace hwid {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "Wmioperationsunit/ansi_text.h"
 #include "identifier/adapter_selection.h"
-#include "tests/unit/case_name.h"
+#include "tests/case_name.h"
 #include "tests/unit/wmi_fixture.h"
 
 namespace hwid::testing {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/case_name.h"
+#include "tests/case_name.h"
 
 namespace hwid {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/com.h"
+#include "tests/case_name.h"
 #include "tests/fakes/scripted_wmi.h"
-#include "tests/unit/case_name.h"
 
 namespace hwid {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/case_name.h"
+#include "tests/case_name.h"
 #include "tests/unit/wmi_fixture.h"
 
 namespace hwid::testing {
