@@ -82,7 +82,9 @@ std::wstring TWMIOperations::Enumerate(const std::wstring& query, ReadValue read
   for (;;) {
     com_ptr<IWbemClassObject> object;
     ULONG returned = 0;
-    const HRESULT nextStatus = enumerator->Next(WBEM_INFINITE, 1, object.put(), &returned);
+    // The SDK's WBEM_INFINITE is an enumerator of value 0xFFFFFFFF; the parameter is a LONG.
+    const HRESULT nextStatus =
+        enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned);
     if (returned == 0 || !object) {
       break;
     }
