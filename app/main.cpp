@@ -1,9 +1,20 @@
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/modes.h"
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = hwid::ProgramArguments(argc, argv);
+  std::vector<const char*> argumentPointers;
+  argumentPointers.reserve(arguments.size());
+  for (const std::string& argument : arguments) {
+    argumentPointers.push_back(argument.c_str());
+  }
+  const hwid::Mode mode =
+      hwid::ChooseMode(static_cast<int>(argumentPointers.size()), argumentPointers.data());
   // The only output: no line break, no message, and status 0 whatever happened below.
-  std::fputs(hwid::ModeOutput(hwid::ChooseMode(argc, argv)).c_str(), stdout);
+  std::fputs(hwid::ModeOutput(mode).c_str(), stdout);
   return 0;
 }
