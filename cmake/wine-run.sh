@@ -14,7 +14,7 @@ export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # Its service processes are started here with no pipe attached: started by a test, they would
 # inherit its output pipes and keep ctest waiting until they exit.
 mkdir -p "$(dirname "$WINEPREFIX")"
-flock "$WINEPREFIX.lock" sh -c '
+flock --close "$WINEPREFIX.lock" sh -c '
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init && wineserver --wait
   fi

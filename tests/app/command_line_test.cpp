@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct SplitCase {
   LeadBytePredicate isLeadByte;
   std::vector<std::string> arguments;  // after argv[0]
 };
+
+// Test lists show the case's name, not its bytes.
+void PrintTo(const SplitCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 class SplitCommandLineTest : public testing::TestWithParam<SplitCase> {};
 

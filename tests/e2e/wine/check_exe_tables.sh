@@ -1,0 +1,39 @@
+#!/bin/bash
+# The shipped hwid.exe runs on a bare Windows: it imports only DLLs that come with the system,
+# exports exactly the module hooks, and stays small.
+# Usage: check_exe_tables.sh OBJDUMP HWID_EXE
+set -euo pipefail
+
+readonly objdump=$1 exe=$2
+readonly kMaxBytes=$((256 * 1024))
+readonly expectedExports=$'@@Wmioperationsunit@Finalize\n@@Wmioperationsunit@Initialize'
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+tables=$("$objdump" -p "$exe")
+
+while read -r dll; do
+  case ${dll,,} in
+    kernel32.dll | user32.dll | ole32.dll | oleaut32.dll | msvcrt.dll | ucrtbase.dll) ;;
+    api-ms-win-crt-*.dll) ;;
+    *) fail "imports $dll, which Windows does not ship" ;;
+  esac
+done < <(sed -n 's/^\s*DLL Name: //p' <<<"$tables")
+
+# Export names are listed after this header, one "[ n] name" line each, up to a blank line.
+exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' <<<"$tables" |
+  sort)
+if [[ $exports != "$expectedExports" ]]; then
+  fail "exports are [${exports//$'\n'/, }], expected [${expectedExports//$'\n'/, }]"
+fi
+
+size=$(stat -c %s "$exe")
+if ((size > kMaxBytes)); then
+  fail "$exe is $size bytes, more than $kMaxBytes"
+fi
+
+exit $((failures > 0))

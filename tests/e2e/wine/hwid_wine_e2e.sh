@@ -1,0 +1,165 @@
+#!/bin/bash
+# hwid.exe end to end under Wine. Each case runs in a network namespace of its own whose only
+# adapters are veth interfaces with chosen addresses (their peers sit in a second namespace), in
+# one Wine prefix per test run whose drive C carries a chosen volume serial. Wine reports MAC
+# addresses in lower case and has no hardware resource classes, so several adapters take the
+# all-addresses path; the expected texts below follow Wine.
+#
+# Usage: hwid_wine_e2e.sh prefix PREFIX            make a fresh prefix
+#        hwid_wine_e2e.sh case PREFIX HWID_EXE CASE  run one case against that prefix
+#        hwid_wine_e2e.sh cleanup PREFIX           stop its server and delete it
+# Exits 77 (skipped) where network namespaces cannot be made.
+set -euo pipefail
+
+readonly kSkipped=77
+readonly command=$1
+export WINEPREFIX=$2
+export WINEDEBUG=-all
+# No Mono or Gecko installer dialogs and no menu entries on a machine without a desktop.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# Encoded addresses, worked out by hand: every character as its decimal code.
+readonly mac1=00:1a:2b:3c:4d:5e
+readonly mac1Codes=484858499758509858519958521005853101
+readonly mac2=00:50:56:c0:00:08
+readonly mac2Codes=4848585348585354589948584848584856
+readonly mac3=00:0c:29:aa:bb:cc
+readonly mac3Codes=4848584899585057589797589898589999
+readonly tab=$'\t'
+
+namespace=""
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+stop_wine() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+cleanup_case() {
+  stop_wine
+  if [[ -n $namespace ]]; then
+    ip netns delete "$namespace" 2>/dev/null || true
+    ip netns delete "$namespace-peers" 2>/dev/null || true
+  fi
+}
+
+# start_case SERIAL_HEX [MAC...]: the namespace with one adapter per address, in the order given
+# (so their interface indexes ascend in that order), and a Wine session started inside it.
+start_case() {
+  local serial=$1
+  shift
+  namespace="hwid-wine-$$"
+  trap cleanup_case EXIT
+  if [[ $(id -u) -ne 0 ]] || ! ip netns add "$namespace" 2>/dev/null; then
+    echo "SKIP: network namespaces need root" >&2
+    exit "$kSkipped"
+  fi
+  ip netns add "$namespace-peers"
+  local number=0
+  for mac in "$@"; do
+    ip -n "$namespace" link add "eth$number" address "$mac" type veth \
+      peer name "peer$number" netns "$namespace-peers"
+    number=$((number + 1))
+  done
+  # Wine reads drive C's serial from this file when its server starts.
+  stop_wine
+  printf '%s\n' "$serial" >"$WINEPREFIX/drive_c/.windows-serial"
+  cp "$hwidExe" "$WINEPREFIX/drive_c/hwid.exe"
+  # Wine's service processes (the network adapters' source among them) start here, inside the
+  # namespace and with no pipe attached that they would keep open.
+  ip netns exec "$namespace" wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+# check NAME EXPECTED COMMAND...: the command's whole output is EXPECTED, byte for byte, and its
+# exit status is 0.
+check() {
+  local name=$1 expected=$2
+  shift 2
+  local output="$WINEPREFIX/output"
+  local status=0
+  ip netns exec "$namespace" "$@" </dev/null >"$output" 2>/dev/null || status=$?
+  if [[ $status -ne 0 ]]; then
+    fail "$name: exit status $status"
+  fi
+  if ! cmp -s "$output" <(printf '%s' "$expected"); then
+    fail "$name: output differs"
+    echo "expected:" >&2
+    printf '%s' "$expected" | od -c >&2
+    echo "actual:" >&2
+    od -c "$output" >&2
+  fi
+}
+
+hwid() {
+  check "$1" "$2" wine 'C:\hwid.exe' "${@:3}"
+}
+
+# The command line reaches hwid.exe exactly as written here, through a batch file run by cmd.
+hwid_command_line() {
+  printf '@C:\\hwid.exe %s\r\n' "$3" >"$WINEPREFIX/drive_c/case.cmd"
+  check "$1" "$2" wine cmd /c 'C:\case.cmd'
+}
+
+run_case() {
+  case $1 in
+    no_adapter)
+      start_case 12345678
+      hwid bare_serial_top_bit_clear "305419896"
+      hwid legacy "305419896010" oldtrial
+      hwid current "305419896010" currentlayout
+      ;;
+    one_adapter)
+      start_case A1B2C3D4 "$mac1"
+      hwid bare_serial_top_bit_set "-1582119980"
+      hwid legacy "2712847316010${mac1Codes}1310" oldtrial
+      hwid current "2712847316010${tab}${mac1Codes}1310" currentlayout
+      hwid upper_case_word_is_current "2712847316010${tab}${mac1Codes}1310" OLDTRIAL
+      hwid second_argument_ignored "2712847316010${mac1Codes}1310" oldtrial currentlayout
+      hwid_command_line quotes_dropped_before_comparing "2712847316010${mac1Codes}1310" \
+        'o"ldtr"ial'
+      # The C runtime would read a doubled quote inside quotes as a literal one.
+      hwid_command_line every_quote_toggles "2712847316010${mac1Codes}1310" '"oldtrial""'
+      ;;
+    two_adapters)
+      start_case 12345678 "$mac2" "$mac3"
+      hwid legacy "305419896010${mac3Codes}1310${mac2Codes}1310" oldtrial
+      hwid current "305419896010${tab}${mac3Codes}1310${tab}${mac2Codes}1310" currentlayout
+      ;;
+    two_adapters_reversed)
+      start_case 12345678 "$mac3" "$mac2"
+      hwid legacy "305419896010${mac3Codes}1310${mac2Codes}1310" oldtrial
+      hwid current "305419896010${tab}${mac3Codes}1310${tab}${mac2Codes}1310" currentlayout
+      ;;
+    *)
+      echo "unknown case $1" >&2
+      exit 2
+      ;;
+  esac
+}
+
+case $command in
+  prefix)
+    stop_wine
+    rm -rf "$WINEPREFIX"
+    wineboot --init </dev/null >/dev/null 2>&1
+    wineserver -w
+    ;;
+  case)
+    readonly hwidExe=$3
+    run_case "$4"
+    exit $((failures > 0))
+    ;;
+  cleanup)
+    stop_wine
+    rm -rf "$WINEPREFIX"
+    ;;
+  *)
+    echo "unknown command $command" >&2
+    exit 2
+    ;;
+esac
