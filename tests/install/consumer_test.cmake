@@ -3,7 +3,8 @@
 # accepts this machine, and refuses another. README shows the program: it must be this very file.
 # Usage: cmake -DBUILD_DIR=<hwid build> -DCONSUMER_DIR=<tests/consumer> -DWORK_DIR=<scratch>
 #        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DREADME=<readme>
-#        [-DTOOLCHAIN_FILE=<file>] [-DEMULATOR=<runner>] -P consumer_test.cmake
+#        [-DTOOLCHAIN_FILE=<file>] [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>]
+#        -P consumer_test.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -33,7 +34,7 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 
 execute_process(COMMAND ${EMULATOR} ${HWID} anything OUTPUT_VARIABLE expected)
-execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/build/licence_check
+execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/build/licence_check${EXECUTABLE_SUFFIX}
                 RESULT_VARIABLE status OUTPUT_VARIABLE out)
 string(REPLACE "\r\n" "\n" out "${out}")
 if(NOT status EQUAL 0 OR NOT out STREQUAL "${expected}\n")
@@ -41,7 +42,7 @@ if(NOT status EQUAL 0 OR NOT out STREQUAL "${expected}\n")
                       "[${expected}]")
 endif()
 # Serial 1 and the single address "AA": no address in common with any real machine.
-execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/build/licence_check 101065651310
+execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/build/licence_check${EXECUTABLE_SUFFIX} 101065651310
                 RESULT_VARIABLE status OUTPUT_VARIABLE out)
 if(NOT status EQUAL 1)
   message(FATAL_ERROR "another machine's identifier: exit status ${status}, expected 1")
