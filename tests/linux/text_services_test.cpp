@@ -70,7 +70,7 @@ TEST(Windows1252, EveryByteConvertsAsTheCLibrarySays) {
 }
 
 TEST(Windows1252, UnitsWithoutAByteBecomeTheDefaultCharacter) {
-  const WCHAR wide[] = {L'A', 0x0100, 0x20AD, 0xD83D, 0xDE00, 0x4E2D, L'z'};
+  const WCHAR wide[] = {L'A', 0x0416, 0x20AD, 0xD83D, 0xDE00, 0x4E2D, L'z'};
   char narrow[7] = {};
   BOOL usedDefault = FALSE;
 
@@ -82,6 +82,18 @@ TEST(Windows1252, UnitsWithoutAByteBecomeTheDefaultCharacter) {
   const char star = '*';
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 3, narrow, 3, &star, nullptr), 3);
   EXPECT_EQ(std::string(narrow, 3), "A**");
+}
+
+TEST(Windows1252, LookAlikeUnitsBecomeTheirBestFitByte) {
+  // A with macron, fullwidth A, infinity, minus sign: Windows' best-fit bytes for code page 1252.
+  const WCHAR wide[] = {0x0100, 0xFF21, 0x221E, 0x2212};
+  char narrow[4] = {};
+  BOOL usedDefault = TRUE;
+
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 4, narrow, 4, nullptr, &usedDefault), 4);
+
+  EXPECT_EQ(std::string(narrow, 4), "AA8-");
+  EXPECT_FALSE(usedDefault);
 }
 
 TEST(Windows1252, SizesAndFailuresFollowTheWindowsCalls) {
