@@ -219,23 +219,31 @@ int CompareStringA(LCID /*Locale*/, DWORD dwCmpFlags, PCNZCH lpString1, int cchC
   // Explicit lengths exclude the terminator; -1 stops at it.
   const int length1 = cchCount1 < 0 ? static_cast<int>(std::strlen(lpString1)) : cchCount1;
   const int length2 = cchCount2 < 0 ? static_cast<int>(std::strlen(lpString2)) : cchCount2;
-  const bool ignoreCase = (dwCmpFlags & NORM_IGNORECASE) != 0;
   const int common = std::min(length1, length2);
+  const auto byteAt = [](PCNZCH text, int index) {
+    return static_cast<unsigned char>(text[index]);
+  };
+  // Letter case decides only between texts that are otherwise equal, and then lower case comes
+  // first, as in Windows' collation.
   for (int i = 0; i < common; ++i) {
-    auto left = static_cast<unsigned char>(lpString1[i]);
-    auto right = static_cast<unsigned char>(lpString2[i]);
-    if (ignoreCase) {
-      left = kLower[left];
-      right = kLower[right];
-    }
+    const unsigned char left = kLower[byteAt(lpString1, i)];
+    const unsigned char right = kLower[byteAt(lpString2, i)];
     if (left != right) {
       return left < right ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
     }
   }
-  if (length1 == length2) {
-    return CSTR_EQUAL;
+  if (length1 != length2) {
+    return length1 < length2 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
   }
-  return length1 < length2 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+  if ((dwCmpFlags & NORM_IGNORECASE) == 0) {
+    for (int i = 0; i < common; ++i) {
+      if (byteAt(lpString1, i) != byteAt(lpString2, i)) {
+        return byteAt(lpString1, i) == kLower[byteAt(lpString1, i)] ? CSTR_LESS_THAN
+                                                                    : CSTR_GREATER_THAN;
+      }
+    }
+  }
+  return CSTR_EQUAL;
 }
 
 DWORD CharLowerBuffA(LPSTR lpsz, DWORD cchLength) {

@@ -162,7 +162,9 @@ struct Comparison {
 const Comparison kComparisons[] = {
     {"EqualTexts", "00:1A:2B", "00:1A:2B", NORM_IGNORECASE, CSTR_EQUAL},
     {"CaseIgnored", "aa:bb", "AA:BB", NORM_IGNORECASE, CSTR_EQUAL},
-    {"CaseCountsWithoutTheFlag", "aa", "AA", 0, CSTR_GREATER_THAN},
+    {"LowerCaseFirstWithoutTheFlag", "aa", "AA", 0, CSTR_LESS_THAN},
+    {"CaseDecidesOnlyBetweenOtherwiseEqualTexts", "ab", "AC", 0, CSTR_LESS_THAN},
+    {"FirstCaseDifferenceDecides", "aB", "Ab", 0, CSTR_LESS_THAN},
     {"DigitBeforeLetter", "00:0C", "00:50", NORM_IGNORECASE, CSTR_LESS_THAN},
     {"ColonBeforeLetter", "0:", "0A", NORM_IGNORECASE, CSTR_LESS_THAN},
     {"PrefixFirst", "00:1A", "00:1A:2B", NORM_IGNORECASE, CSTR_LESS_THAN},
