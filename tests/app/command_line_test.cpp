@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
+
+#include "tests/case_name.h"
 
 namespace hwid {
 namespace {
@@ -26,10 +27,7 @@ struct SplitCase {
   std::vector<std::string> arguments;  // after argv[0]
 };
 
-// Test lists show the case's name, not its bytes.
-void PrintTo(const SplitCase& testCase, std::ostream* out) { *out << testCase.name; }
-
-class SplitCommandLineTest : public testing::TestWithParam<SplitCase> {};
+class SplitCommandLineTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommandLineTest, GivesTheProgramPathAndTheArguments) {
   const SplitCase& testCase = GetParam();
@@ -67,10 +65,8 @@ const SplitCase kSplitCases[] = {
     {"LeadByteAtTheEnd", "hwid a\x81", ShiftJisLeadByte, {"a\x81"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, SplitCommandLineTest, testing::ValuesIn(kSplitCases),
-                         [](const testing::TestParamInfo<SplitCase>& caseInfo) {
-                           return std::string(caseInfo.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, SplitCommandLineTest, ::testing::ValuesIn(kSplitCases),
+                         testing::CaseName());
 
 }  // namespace
 }  // namespace hwid
