@@ -14,6 +14,7 @@ export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # Its service processes are started here with no pipe attached: started by a test, they would
 # inherit its output pipes and keep ctest waiting until they exit.
 mkdir -p "$(dirname "$WINEPREFIX")"
+# shellcheck disable=SC2016 # the inner shell expands them
 flock --close "$WINEPREFIX.lock" sh -c '
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot --init && wineserver --wait

@@ -1,5 +1,5 @@
 // Linux stand-in only: national language services for an ANSI code page of Windows-1252 and a
-// user locale whose collation compares lower-cased code-page bytes.
+// user locale whose collation compares lower-cased code-page bytes, letter case breaking ties.
 
 #include <algorithm>
 #include <array>
