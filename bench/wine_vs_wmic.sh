@@ -12,14 +12,14 @@ hwidExe=$(realpath "${1:-build/windows/hwid.exe}")
 readonly hwidExe
 readonly runs=${2:-21}
 readonly namespace="hwid-bench-$$"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 ownPrefix=""
 if [[ -z ${WINEPREFIX:-} ]]; then
   ownPrefix=$(mktemp -d)
-  export WINEPREFIX=$ownPrefix/prefix
+  WINEPREFIX=$ownPrefix/prefix
 fi
+# shellcheck source=../cmake/wine-env.sh
+source "$(dirname "$0")/../cmake/wine-env.sh"
 
 cleanup() {
   wineserver -k 2>/dev/null || true

@@ -4,10 +4,8 @@
 set -eu
 WINEPREFIX=$1
 shift
-WINEDEBUG=-all
-# No Mono or Gecko installer dialogs and no menu entries on a machine without a desktop.
-WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+# shellcheck source=wine-env.sh
+. "$(dirname "$0")/wine-env.sh"
 
 # Under a lock, since ctest starts tests in parallel: the first run creates the prefix, then
 # starts a server that outlives each program by a while, so later tests skip Wine's start-up.

@@ -13,10 +13,9 @@ set -euo pipefail
 
 readonly kSkipped=77
 readonly command=$1
-export WINEPREFIX=$2
-export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs and no menu entries on a machine without a desktop.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+WINEPREFIX=$2
+# shellcheck source=../../../cmake/wine-env.sh
+source "$(dirname "$0")/../../../cmake/wine-env.sh"
 
 # Encoded addresses, worked out by hand: every character as its decimal code.
 readonly mac1=00:1a:2b:3c:4d:5e
