@@ -1,6 +1,9 @@
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "inspect/inspector.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -17,8 +20,11 @@ std::string ReadStandardInput() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const hwid::inspect::Output output = hwid::inspect::Run(
-      std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc), ReadStandardInput);
+  const std::vector<std::string> arguments = hwid::ProgramArguments(argc, argv);
+  // Past the program's own path.
+  const std::vector<std::string_view> commandArguments(
+      arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end());
+  const hwid::inspect::Output output = hwid::inspect::Run(commandArguments, ReadStandardInput);
   std::fwrite(output.out.data(), 1, output.out.size(), stdout);
   std::fwrite(output.err.data(), 1, output.err.size(), stderr);
   return output.status;
