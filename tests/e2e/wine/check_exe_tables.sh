@@ -1,10 +1,11 @@
 #!/bin/bash
-# The shipped hwid.exe runs on a bare Windows: it imports only DLLs that come with the system,
-# exports exactly the module hooks, and stays small.
-# Usage: check_exe_tables.sh OBJDUMP HWID_EXE
+# The shipped executables run on a bare Windows: each imports only DLLs that come with the
+# system, exports exactly the module hooks (they share one start-up), and stays small.
+# Usage: check_exe_tables.sh OBJDUMP EXE...
 set -euo pipefail
 
-readonly objdump=$1 exe=$2
+readonly objdump=$1
+shift
 readonly kMaxBytes=$((256 * 1024))
 readonly expectedExports=$'@@Wmioperationsunit@Finalize\n@@Wmioperationsunit@Initialize'
 failures=0
@@ -14,26 +15,29 @@ fail() {
   failures=$((failures + 1))
 }
 
-tables=$("$objdump" -p "$exe")
+for exe in "$@"; do
+  name=$(basename "$exe")
+  tables=$("$objdump" -p "$exe")
 
-while read -r dll; do
-  case ${dll,,} in
-    kernel32.dll | user32.dll | ole32.dll | oleaut32.dll | msvcrt.dll | ucrtbase.dll) ;;
-    api-ms-win-crt-*.dll) ;;
-    *) fail "imports $dll, which Windows does not ship" ;;
-  esac
-done < <(sed -n 's/^\s*DLL Name: //p' <<<"$tables")
+  while read -r dll; do
+    case ${dll,,} in
+      kernel32.dll | user32.dll | ole32.dll | oleaut32.dll | msvcrt.dll | ucrtbase.dll) ;;
+      api-ms-win-crt-*.dll) ;;
+      *) fail "$name imports $dll, which Windows does not ship" ;;
+    esac
+  done < <(sed -n 's/^\s*DLL Name: //p' <<<"$tables")
 
-# Export names are listed after this header, one "[ n] name" line each, up to a blank line.
-exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' <<<"$tables" |
-  sort)
-if [[ $exports != "$expectedExports" ]]; then
-  fail "exports are [${exports//$'\n'/, }], expected [${expectedExports//$'\n'/, }]"
-fi
+  # Export names are listed after this header, one "[ n] name" line each, up to a blank line.
+  exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' <<<"$tables" |
+    sort)
+  if [[ $exports != "$expectedExports" ]]; then
+    fail "$name exports [${exports//$'\n'/, }], expected [${expectedExports//$'\n'/, }]"
+  fi
 
-size=$(stat -c %s "$exe")
-if ((size > kMaxBytes)); then
-  fail "$exe is $size bytes, more than $kMaxBytes"
-fi
+  size=$(stat -c %s "$exe")
+  if ((size > kMaxBytes)); then
+    fail "$name is $size bytes, more than $kMaxBytes"
+  fi
+done
 
 exit $((failures > 0))
