@@ -18,7 +18,7 @@ if [[ -z ${WINEPREFIX:-} ]]; then
   ownPrefix=$(mktemp -d)
   WINEPREFIX=$ownPrefix/prefix
 fi
-# shellcheck source=../cmake/wine-env.sh
+# shellcheck source-path=SCRIPTDIR source=../cmake/wine-env.sh
 source "$(dirname "$0")/../cmake/wine-env.sh"
 
 cleanup() {

@@ -4,7 +4,7 @@
 set -eu
 WINEPREFIX=$1
 shift
-# shellcheck source=wine-env.sh
+# shellcheck source-path=SCRIPTDIR source=wine-env.sh
 . "$(dirname "$0")/wine-env.sh"
 
 # Under a lock, since ctest starts tests in parallel: the first run creates the prefix, then
