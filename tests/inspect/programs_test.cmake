@@ -2,7 +2,9 @@
 # hwid prints, and each command answers on the right stream with the right exit status.
 # Usage: cmake -DHWID=<hwid> -DINSPECT=<hwid-inspect> [-DEMULATOR=<runner>] -DWORK_DIR=<dir>
 #        -DVERSION=<project version> [-DRULE=<selection rule expected here>]
-#        -P programs_test.cmake
+#        [-DMACHINE_ONLY=ON] -P programs_test.cmake
+# MACHINE_ONLY stops after this machine's report, for callers that run it once per machine state
+# while the commands are checked elsewhere.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -87,6 +89,9 @@ file(WRITE ${WORK_DIR}/current.txt "${current}")
 run_program(decoded err status ${INSPECT} decode - INPUT_FILE ${WORK_DIR}/current.txt)
 if(NOT status EQUAL 0 OR NOT decoded MATCHES "^layout     (current|either)")
   fail(machine-decode "exit status ${status}:\n${decoded}${err}")
+endif()
+if(MACHINE_ONLY)
+  return()
 endif()
 
 set(legacy_example "30541989601048485849655850665851675852685853691310")

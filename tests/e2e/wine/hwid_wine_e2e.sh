@@ -1,21 +1,24 @@
 #!/bin/bash
-# hwid.exe end to end under Wine. Each case runs in a network namespace of its own whose only
-# adapters are veth interfaces with chosen addresses (their peers sit in a second namespace), in
-# one Wine prefix per test run whose drive C carries a chosen volume serial. Wine reports MAC
-# addresses in lower case and has no hardware resource classes, so several adapters take the
-# all-addresses path; the expected texts below follow Wine.
+# hwid.exe end to end under Wine, and hwid-inspect.exe next to it. Each case runs in a network
+# namespace of its own whose only adapters are veth interfaces with chosen addresses (their peers
+# sit in a second namespace), in one Wine prefix per test run whose drive C carries a chosen volume
+# serial. Wine reports MAC addresses in lower case and has no hardware resource classes, so several
+# adapters take the all-addresses path; the expected texts below follow Wine.
 #
-# Usage: hwid_wine_e2e.sh prefix PREFIX            make a fresh prefix
-#        hwid_wine_e2e.sh case PREFIX HWID_EXE CASE  run one case against that prefix
-#        hwid_wine_e2e.sh cleanup PREFIX           stop its server and delete it
+# Usage: hwid_wine_e2e.sh prefix PREFIX     make a fresh prefix
+#        hwid_wine_e2e.sh case PREFIX HWID_EXE INSPECT_EXE CMAKE CASE
+#                                           run one case against that prefix
+#        hwid_wine_e2e.sh cleanup PREFIX    stop its server and delete it
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -euo pipefail
 
 readonly kSkipped=77
 readonly command=$1
+here=$(dirname "$0")
+readonly here
 WINEPREFIX=$2
-# shellcheck source=../../../cmake/wine-env.sh
-source "$(dirname "$0")/../../../cmake/wine-env.sh"
+# shellcheck source-path=SCRIPTDIR source=../../../cmake/wine-env.sh
+source "$here/../../../cmake/wine-env.sh"
 
 # Encoded addresses, worked out by hand: every character as its decimal code.
 readonly mac1=00:1a:2b:3c:4d:5e
@@ -69,6 +72,7 @@ start_case() {
   stop_wine
   printf '%s\n' "$serial" >"$WINEPREFIX/drive_c/.windows-serial"
   cp "$hwidExe" "$WINEPREFIX/drive_c/hwid.exe"
+  cp "$inspectExe" "$WINEPREFIX/drive_c/hwid-inspect.exe"
   # Wine's service processes (the network adapters' source among them) start here, inside the
   # namespace and with no pipe attached that they would keep open.
   ip netns exec "$namespace" wine cmd /c exit </dev/null >/dev/null 2>&1
@@ -104,6 +108,15 @@ hwid_command_line() {
   check "$1" "$2" wine cmd /c 'C:\case.cmd'
 }
 
+# inspect RULE: in the same namespace, the identifiers hwid-inspect.exe reports (both layouts and
+# the bare serial) are what hwid.exe prints, byte for byte, and it names RULE as the adapter rule.
+inspect() {
+  ip netns exec "$namespace" "$cmake" "-DEMULATOR=wine" '-DHWID=C:\hwid.exe' \
+    '-DINSPECT=C:\hwid-inspect.exe' "-DRULE=$1" -DMACHINE_ONLY=ON \
+    "-DWORK_DIR=$WINEPREFIX/inspect" -P "$here/../../inspect/programs_test.cmake" </dev/null ||
+    fail "hwid-inspect.exe differs from hwid.exe"
+}
+
 run_case() {
   case $1 in
     no_adapter)
@@ -111,6 +124,7 @@ run_case() {
       hwid bare_serial_top_bit_clear "305419896"
       hwid legacy "305419896010" oldtrial
       hwid current "305419896010" currentlayout
+      inspect no-address
       ;;
     one_adapter)
       start_case A1B2C3D4 "$mac1"
@@ -123,16 +137,19 @@ run_case() {
         'o"ldtr"ial'
       # The C runtime would read a doubled quote inside quotes as a literal one.
       hwid_command_line every_quote_toggles "2712847316010${mac1Codes}1310" '"oldtrial""'
+      inspect single-address
       ;;
     two_adapters)
       start_case 12345678 "$mac2" "$mac3"
       hwid legacy "305419896010${mac3Codes}1310${mac2Codes}1310" oldtrial
       hwid current "305419896010${tab}${mac3Codes}1310${tab}${mac2Codes}1310" currentlayout
+      inspect all-addresses
       ;;
     two_adapters_reversed)
       start_case 12345678 "$mac3" "$mac2"
       hwid legacy "305419896010${mac3Codes}1310${mac2Codes}1310" oldtrial
       hwid current "305419896010${tab}${mac3Codes}1310${tab}${mac2Codes}1310" currentlayout
+      inspect all-addresses
       ;;
     *)
       echo "unknown case $1" >&2
@@ -149,8 +166,8 @@ case $command in
     wineserver -w
     ;;
   case)
-    readonly hwidExe=$3
-    run_case "$4"
+    readonly hwidExe=$3 inspectExe=$4 cmake=$5
+    run_case "$6"
     exit $((failures > 0))
     ;;
   cleanup)
