@@ -226,6 +226,11 @@ int CompareStringA(LCID /*Locale*/, DWORD dwCmpFlags, PCNZCH lpString1, int cchC
   // Letter case decides only between texts that are otherwise equal, and then lower case comes
   // first, as in Windows' collation.
   for (int i = 0; i < common; ++i) {
+    // Identical bytes are equal in any case; the sort of the identifier spends most of its time
+    // here, so only differing bytes go through the table.
+    if (byteAt(lpString1, i) == byteAt(lpString2, i)) {
+      continue;
+    }
     const unsigned char left = kLower[byteAt(lpString1, i)];
     const unsigned char right = kLower[byteAt(lpString2, i)];
     if (left != right) {

@@ -162,6 +162,8 @@ struct Comparison {
 const Comparison kComparisons[] = {
     {"EqualTexts", "00:1A:2B", "00:1A:2B", NORM_IGNORECASE, CSTR_EQUAL},
     {"CaseIgnored", "aa:bb", "AA:BB", NORM_IGNORECASE, CSTR_EQUAL},
+    {"CaseIgnoredThenDiffering", "aB1", "Ab2", NORM_IGNORECASE, CSTR_LESS_THAN},
+    {"LetterOrderNotByteOrder", "B", "a", NORM_IGNORECASE, CSTR_GREATER_THAN},
     {"LowerCaseFirstWithoutTheFlag", "aa", "AA", 0, CSTR_LESS_THAN},
     {"CaseDecidesOnlyBetweenOtherwiseEqualTexts", "ab", "AC", 0, CSTR_LESS_THAN},
     {"FirstCaseDifferenceDecides", "aB", "Ab", 0, CSTR_LESS_THAN},
