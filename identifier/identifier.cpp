@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "identifier/adapter_selection.h"
@@ -18,13 +18,67 @@ std::string SerialOrZero(std::string_view serialText) {
   return serialText.empty() ? std::string("0") : std::string(serialText);
 }
 
-void AppendCharacterCodes(std::string& out, std::string_view text) {
-  for (const char character : text) {
-    std::array<char, 4> buffer{};
-    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                                            static_cast<int>(static_cast<signed char>(character)));
-    out.append(buffer.data(), end);
+// The code texts of every byte, by its unsigned value, worked out once: writing them is most of
+// the composition's work besides the sort.
+struct CharacterCode {
+  std::array<char, 4> text{};
+  std::uint8_t length = 0;
+};
+
+constexpr std::size_t kLongestCode = std::tuple_size_v<decltype(CharacterCode::text)>;
+
+constexpr std::array<CharacterCode, 256> CharacterCodes() {
+  std::array<CharacterCode, 256> codes{};
+  for (int byte = 0; byte < 256; ++byte) {
+    CharacterCode& code = codes[static_cast<std::size_t>(byte)];
+    int value = static_cast<signed char>(byte);
+    if (value < 0) {
+      code.text[code.length++] = '-';
+      value = -value;
+    }
+    const int digits = value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    for (int place = digits - 1; place >= 0; --place) {
+      code.text[code.length + static_cast<std::size_t>(place)] =
+          static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    code.length = static_cast<std::uint8_t>(code.length + digits);
   }
+  return codes;
+}
+
+constexpr std::array<CharacterCode, 256> kCharacterCodes = CharacterCodes();
+
+void AppendCharacterCodes(std::string& out, std::string_view text) {
+  const std::size_t start = out.size();
+  // Room for the longest code of every byte, so each one is copied whole and the string is cut
+  // to what was written afterwards.
+  out.resize(start + text.size() * kLongestCode);
+  char* next = out.data() + start;
+  for (const char character : text) {
+    const CharacterCode& code = kCharacterCodes[static_cast<unsigned char>(character)];
+    std::memcpy(next, code.text.data(), kLongestCode);
+    next += code.length;
+  }
+  out.resize(static_cast<std::size_t>(next - out.data()));
+}
+
+// Both layouts: the serial, the separator, then every sorted line's codes after `linePrefix`.
+std::string ComposeIdentifier(std::string_view serialText, std::string_view addressText,
+                              std::string_view linePrefix) {
+  const SortedAddressLines lines(addressText);
+  std::string identifier = SerialOrZero(serialText);
+  // The most the codes can take, so the identifier is allocated once.
+  identifier.reserve(identifier.size() + kSeparator.size() +
+                     lines.size() * (linePrefix.size() + kLineEndCodes.size()) +
+                     addressText.size() * kLongestCode);
+  identifier += kSeparator;
+  for (const std::string_view line : lines) {
+    identifier += linePrefix;
+    AppendCharacterCodes(identifier, line);
+    identifier += kLineEndCodes;
+  }
+  return identifier;
 }
 
 }  // namespace
@@ -51,16 +105,19 @@ std::string BareSerialText() { return SignedSerialText(VolumeSerialNumber()); }
 
 std::string EncodeCharacterCodes(std::string_view text) {
   std::string encoded;
-  encoded.reserve(text.size() * 3);
   AppendCharacterCodes(encoded, text);
   return encoded;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    // A plain scan: find_first_of would search its set of two for every byte of the text.
+    std::size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+      ++end;
+    }
     lines.emplace_back(text.substr(start, end - start));
     start = end + 1;
     if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') {
@@ -79,14 +136,14 @@ int CompareLines(std::string_view left, std::string_view right) {
          2;
 }
 
-void SortLines(std::vector<std::string>& lines, LineCompare compare) {
+void SortLines(std::span<std::string_view> lines, LineCompare compare) {
   if (lines.size() < 2) {
     return;
   }
   // Positions are signed: J may step to L - 1 when L is 0.
   const auto sortRange = [&lines, compare](auto& self, std::ptrdiff_t left,
                                            std::ptrdiff_t right) -> void {
-    const auto at = [&lines](std::ptrdiff_t position) -> std::string& {
+    const auto at = [lines](std::ptrdiff_t position) -> std::string_view& {
       return lines[static_cast<std::size_t>(position)];
     };
     std::ptrdiff_t i = 0;
@@ -123,33 +180,18 @@ void SortLines(std::vector<std::string>& lines, LineCompare compare) {
   sortRange(sortRange, 0, static_cast<std::ptrdiff_t>(lines.size()) - 1);
 }
 
-std::vector<std::string> SortedAddressLines(std::string_view addressText) {
-  std::string text(addressText);
-  std::replace(text.begin(), text.end(), '\t', '\n');
-  std::vector<std::string> lines = SplitLines(text);
-  SortLines(lines);
-  return lines;
+SortedAddressLines::SortedAddressLines(std::string_view addressText) : text_(addressText) {
+  std::replace(text_.begin(), text_.end(), '\t', '\n');
+  lines_ = SplitLines(text_);
+  SortLines(lines_);
 }
 
 std::string ComposeLegacyIdentifier(std::string_view serialText, std::string_view addressText) {
-  std::string identifier = SerialOrZero(serialText);
-  identifier += kSeparator;
-  for (const std::string& line : SortedAddressLines(addressText)) {
-    AppendCharacterCodes(identifier, line);
-    identifier += kLineEndCodes;
-  }
-  return identifier;
+  return ComposeIdentifier(serialText, addressText, "");
 }
 
 std::string ComposeCurrentIdentifier(std::string_view serialText, std::string_view addressText) {
-  std::string identifier = SerialOrZero(serialText);
-  identifier += kSeparator;
-  for (const std::string& line : SortedAddressLines(addressText)) {
-    identifier += '\t';
-    AppendCharacterCodes(identifier, line);
-    identifier += kLineEndCodes;
-  }
-  return identifier;
+  return ComposeIdentifier(serialText, addressText, "\t");
 }
 
 std::string ComposeLegacyIdentifier() {

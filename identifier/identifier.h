@@ -1,6 +1,7 @@
 // The steps of composing an identifier; the functions the library offers are in hwid/identifier.h.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,9 @@ inline constexpr std::string_view kLineEndCodes = "1310";
 // Every byte as the decimal value of a signed 8-bit character: "A:" gives "6558", 0xC4 "-60".
 std::string EncodeCharacterCodes(std::string_view text);
 
-// Lines ending at CR, LF or CRLF; no empty last line, empty lines between breaks kept.
-std::vector<std::string> SplitLines(std::string_view text);
+// Lines ending at CR, LF or CRLF; no empty last line, empty lines between breaks kept. The lines
+// are views into `text`.
+std::vector<std::string_view> SplitLines(std::string_view text);
 
 // Three-way comparison: below zero less, zero equal, above zero greater.
 using LineCompare = int (*)(std::string_view left, std::string_view right);
@@ -28,9 +30,25 @@ int CompareLines(std::string_view left, std::string_view right);
 
 // Quicksort with the middle element as pivot. Not stable: the order of lines that compare equal
 // follows from its exact sequence of exchanges, which the identifier's bytes depend on.
-void SortLines(std::vector<std::string>& lines, LineCompare compare = CompareLines);
+void SortLines(std::span<std::string_view> lines, LineCompare compare = CompareLines);
 
-// The address list as sorted lines, the way both layouts consume it.
-std::vector<std::string> SortedAddressLines(std::string_view addressText);
+// The address list as sorted lines, the way both layouts consume it. The lines view one copy of
+// the text held here (every line its own string would cost an allocation each), so the object
+// can be neither copied nor moved.
+class SortedAddressLines {
+ public:
+  explicit SortedAddressLines(std::string_view addressText);
+  SortedAddressLines(const SortedAddressLines&) = delete;
+  SortedAddressLines& operator=(const SortedAddressLines&) = delete;
+  ~SortedAddressLines() = default;
+
+  std::size_t size() const { return lines_.size(); }
+  std::vector<std::string_view>::const_iterator begin() const { return lines_.begin(); }
+  std::vector<std::string_view>::const_iterator end() const { return lines_.end(); }
+
+ private:
+  std::string text_;
+  std::vector<std::string_view> lines_;
+};
 
 }  // namespace hwid

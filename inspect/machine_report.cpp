@@ -39,6 +39,11 @@ std::string Joined(const std::vector<std::string>& texts, std::string_view separ
   return joined;
 }
 
+std::vector<std::string> SortedAddresses(std::string_view addressText) {
+  const SortedAddressLines lines(addressText);
+  return {lines.begin(), lines.end()};
+}
+
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
   out += text;
   out.append(width - std::min(width, text.size()) + 2, ' ');
@@ -82,7 +87,7 @@ std::string TextReport(const MachineFacts& facts) {
   out += "\nselection      ";
   out += Describe(facts.selection.rule).text;
   out += "\naddresses      ";
-  out += Joined(SortedAddressLines(facts.selection.addressText), "\n               ", "none");
+  out += Joined(SortedAddresses(facts.selection.addressText), "\n               ", "none");
   out += "\n\nhwid           ";
   out += facts.bareSerial;
   out += "\nhwid oldtrial  ";
@@ -110,7 +115,7 @@ std::string JsonReport(const MachineFacts& facts) {
     out += ",\"reason\":" + JsonString(verdict.reason) + "}";
   }
   out += "],\"rule\":" + JsonString(Describe(facts.selection.rule).name);
-  out += ",\"addresses\":" + JsonStringArray(SortedAddressLines(facts.selection.addressText));
+  out += ",\"addresses\":" + JsonStringArray(SortedAddresses(facts.selection.addressText));
   out += ",\"identifiers\":{\"bare\":" + JsonString(facts.bareSerial);
   out += ",\"legacy\":" + JsonString(facts.legacyIdentifier);
   out += ",\"current\":" + JsonString(facts.currentIdentifier) + "}}\n";

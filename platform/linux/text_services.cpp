@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/win32.h"
@@ -223,11 +226,34 @@ int CompareStringA(LCID /*Locale*/, DWORD dwCmpFlags, PCNZCH lpString1, int cchC
   const auto byteAt = [](PCNZCH text, int index) {
     return static_cast<unsigned char>(text[index]);
   };
+  // Identical bytes are equal in any case; the sort of the identifier spends most of its time
+  // here, so a common prefix is skipped a word at a time and only differing bytes go through the
+  // table.
+  constexpr int kWord = sizeof(std::uint64_t);
+  int position = 0;
+  for (; common - position >= kWord; position += kWord) {
+    std::uint64_t left = 0;
+    std::uint64_t right = 0;
+    std::memcpy(&left, lpString1 + position, sizeof left);
+    std::memcpy(&right, lpString2 + position, sizeof right);
+    if (left != right) {
+      // Straight to the first differing byte: the lowest set bit of the difference on a
+      // little-endian machine, the highest on a big-endian one.
+      const std::uint64_t difference = left ^ right;
+      position += (std::endian::native == std::endian::little ? std::countr_zero(difference)
+                                                              : std::countl_zero(difference)) /
+                  CHAR_BIT;
+      break;
+    }
+  }
   // Letter case decides only between texts that are otherwise equal, and then lower case comes
   // first, as in Windows' collation.
-  for (int i = 0; i < common; ++i) {
-    const unsigned char left = kLower[byteAt(lpString1, i)];
-    const unsigned char right = kLower[byteAt(lpString2, i)];
+  for (; position < common; ++position) {
+    if (byteAt(lpString1, position) == byteAt(lpString2, position)) {
+      continue;
+    }
+    const unsigned char left = kLower[byteAt(lpString1, position)];
+    const unsigned char right = kLower[byteAt(lpString2, position)];
     if (left != right) {
       return left < right ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,20 @@ INSTANTIATE_TEST_SUITE_P(Bytes, EncodeCharacterCodesTest,
                                            EncodingCase{"Mixed", "\xC4z", "-60122"}),
                          ::hwid::testing::CaseName());
 
+// Checked against C's "%i" of the sign-extended byte, byte by byte and all bytes in one text.
+TEST(EncodeCharacterCodes, EveryByteAsPrintfWritesIt) {
+  std::string everyByte;
+  std::string expected;
+  for (int byte = 0; byte < 256; ++byte) {
+    char code[8];
+    std::snprintf(code, sizeof code, "%i", static_cast<int>(static_cast<signed char>(byte)));
+    EXPECT_EQ(EncodeCharacterCodes(std::string(1, static_cast<char>(byte))), code) << byte;
+    everyByte += static_cast<char>(byte);
+    expected += code;
+  }
+  EXPECT_EQ(EncodeCharacterCodes(everyByte), expected);
+}
+
 TEST(SplitLines, BreaksAtEveryKindOfLineEnd) {
   EXPECT_THAT(SplitLines("a\rb\nc\r\nd"), ElementsAre("a", "b", "c", "d"));
   EXPECT_THAT(SplitLines("a\n\r"), ElementsAre("a", ""));
@@ -109,7 +124,7 @@ struct ExchangeCase {
 class SortExchangeOrderTest : public ::testing::TestWithParam<ExchangeCase> {};
 
 TEST_P(SortExchangeOrderTest, FollowsTheExchangesExactly) {
-  std::vector<std::string> lines = GetParam().lines;
+  std::vector<std::string_view> lines(GetParam().lines.begin(), GetParam().lines.end());
   SortLines(lines);
   EXPECT_THAT(lines, ElementsAreArray(GetParam().sorted));
 }
@@ -130,18 +145,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::hwid::testing::CaseName());
 
 TEST(SortLines, OrdersLikeAnyCorrectSortForDistinctLines) {
-  std::vector<std::string> lines;
+  std::vector<std::string> texts;
   unsigned state = 12345;
   for (int i = 0; i < 300; ++i) {
     state = state * 1103515245U + 12345U;
-    lines.push_back("00:0C:29:" + std::to_string(state % 100000));
+    texts.push_back("00:0C:29:" + std::to_string(state % 100000));
   }
-  std::vector<std::string> expected = lines;
-  std::sort(expected.begin(), expected.end());
-  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
-  std::sort(lines.begin(), lines.end());
-  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-  std::reverse(lines.begin(), lines.end());
+  std::sort(texts.begin(), texts.end());
+  texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+  const std::vector<std::string_view> expected(texts.begin(), texts.end());
+  std::vector<std::string_view> lines(texts.rbegin(), texts.rend());
 
   SortLines(lines);
 
@@ -155,7 +168,7 @@ class SortBoundsTest : public ::testing::Test {
  protected:
   static bool InList(std::string_view line) {
     return std::any_of(sorting->begin(), sorting->end(),
-                       [line](const std::string& own) { return own.data() == line.data(); });
+                       [line](std::string_view own) { return own.data() == line.data(); });
   }
   static int AlwaysLess(std::string_view left, std::string_view right) {
     strays += InList(left) && InList(right) ? 0 : 1;
@@ -167,9 +180,9 @@ class SortBoundsTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    // Longer than any short-string buffer, so a line's data stays put when lines are exchanged.
-    for (const char letter : {'e', 'b', 'd', 'a', 'c'}) {
-      lines.emplace_back(40, letter);
+    // One-letter views into one text: a line pointing anywhere else came from outside the list.
+    for (std::size_t letter = 0; letter < kText.size(); ++letter) {
+      lines.push_back(kText.substr(letter, 1));
     }
     lines.shrink_to_fit();
     original = lines;
@@ -178,9 +191,10 @@ class SortBoundsTest : public ::testing::Test {
   }
   void TearDown() override { sorting = nullptr; }
 
-  std::vector<std::string> lines;
-  std::vector<std::string> original;
-  static inline const std::vector<std::string>* sorting = nullptr;
+  static constexpr std::string_view kText = "ebdac";
+  std::vector<std::string_view> lines;
+  std::vector<std::string_view> original;
+  static inline const std::vector<std::string_view>* sorting = nullptr;
   static inline int strays = 0;
 };
 
