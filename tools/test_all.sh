@@ -20,9 +20,50 @@ if ((${#missing[@]})); then
 fi
 
 jobs=$(nproc)
+passed=0
+failed=0
 step() { printf '\n== %s\n' "$*"; }
+# Runs one ctest preset and adds its counts to the totals; a failure stops the run.
+run_ctest() {
+  local log status
+  log=$(mktemp)
+  if ctest --preset "$1" -j"$jobs" | tee "$log"; then
+    status=0
+  else
+    status=1
+  fi
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  rm -f "$log"
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  return "$status"
+}
 
 step "Linux build and tests"
 cmake --preset dev >/dev/null
 cmake --build build/dev -j"$jobs"
-ctest --preset dev -j"$jobs"
+run_ctest dev
+
+step "AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build build/asan -j"$jobs"
+run_ctest asan
+
+step "Windows build (mingw-w64) and its tests under Wine"
+cmake --preset windows >/dev/null
+cmake --build build/windows -j"$jobs"
+run_ctest windows
+
+step "Fuzzing, ${FUZZ_SECONDS:=10} s a target"
+FUZZ_SECONDS=$FUZZ_SECONDS bash fuzz/run_fuzzers.sh
+
+step "Static checks"
+bash tools/static_checks.sh
+
+step "valgrind memcheck"
+bash tests/valgrind/run_memcheck.sh
+
+printf '\nall checks: %d passed, %d failed\n' "$passed" "$failed"
