@@ -53,7 +53,8 @@ void WriteFile(const fs::path& file, std::string_view text) {
 }
 
 // A PCI function with legacy interrupt, memory and I/O ranges; a virtio device on a PCI function
-// with MSI interrupts and memory only; a bridge without device; the loopback.
+// with MSI interrupts and memory only (and one damaged flags column); a bridge without device; the
+// loopback.
 void MakeSysfsTree(const fs::path& root) {
   const fs::path net = root / "class" / "net";
   const fs::path nic = root / "devices" / "pci0000:00" / "0000:00:03.0";
@@ -79,8 +80,10 @@ void MakeSysfsTree(const fs::path& root) {
   WriteFile(net / "eth1" / "address", "52:54:00:ab:cd:ef\n");
   WriteFile(virtioParent / "irq", "0\n");
   WriteFile(virtioParent / "msi_irqs" / "25", "msix\n");
+  // The last region's flags are not hexadecimal: a damaged tree must not stop the provider.
   WriteFile(virtioParent / "resource",
-            "0x00000000fe000000 0x00000000fe003fff 0x000000000014220c\n");
+            "0x00000000fe000000 0x00000000fe003fff 0x000000000014220c\n"
+            "0x0000000000000000 0x0000000000000000 zz\n");
   fs::create_directories(root / "bus" / "virtio");
   fs::create_directories(virtio);
   fs::create_directory_symlink(root / "bus" / "virtio", virtio / "subsystem");
