@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "platform/linux/sysfs_wmi.h"
@@ -87,12 +88,17 @@ HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD /*dwAuthnSvc*/, DWORD /*dwAuth
 }
 
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+  // The prefix counts bytes in 32 bits: a longer string cannot be described, so it is refused as
+  // Windows refuses one beyond its limit.
+  if (ui > std::numeric_limits<BstrLength>::max() / sizeof(OLECHAR)) {
+    return nullptr;
+  }
   void* block =
       std::malloc(sizeof(BstrLength) + (static_cast<std::size_t>(ui) + 1) * sizeof(OLECHAR));
   if (block == nullptr) {
     return nullptr;
   }
-  const BstrLength bytes = static_cast<BstrLength>(ui * sizeof(OLECHAR));
+  const auto bytes = static_cast<BstrLength>(ui * sizeof(OLECHAR));
   std::memcpy(block, &bytes, sizeof bytes);
   auto* text = reinterpret_cast<OLECHAR*>(static_cast<char*>(block) + sizeof(BstrLength));
   if (strIn != nullptr) {
