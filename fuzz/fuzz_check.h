@@ -9,7 +9,7 @@ namespace hwid::fuzz {
 
 inline void Check(bool holds, const char* property) {
   if (!holds) {
-    std::fprintf(stderr, "property broken: %s\n", property);
+    static_cast<void>(std::fprintf(stderr, "property broken: %s\n", property));
     std::abort();
   }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +31,9 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // The decimal exponent E of value = 0.d1d2... x 10^E, read off the text alone.
 int TextExponent(std::string_view mantissa, std::string_view exponentDigits, bool scientific) {
   if (scientific) {
-    return std::atoi(std::string(exponentDigits).c_str()) + 1;
+    int exponent = 0;
+    std::from_chars(exponentDigits.data(), exponentDigits.data() + exponentDigits.size(), exponent);
+    return exponent + 1;
   }
   const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
   if (mantissa.front() != '0') {

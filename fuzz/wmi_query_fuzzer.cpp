@@ -2,11 +2,10 @@
 // its queries) against a small sysfs tree made at start-up. A query is either refused as invalid
 // or has one of the shapes the tool sends, and its answer enumerates to the tree's facts.
 
-#include <stdlib.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -28,21 +27,22 @@ using hwid::fuzz::Check;
 // More objects than any answer from the tree holds: an enumeration that goes on is broken.
 constexpr int kObjectLimit = 16;
 
+// The kinds of resource an adapter owns, in the order the provider lists them.
+constexpr std::array<std::wstring_view, 3> kResourceClasses = {
+    L"Win32_IRQResource", L"Win32_DeviceMemoryAddress", L"Win32_PortResource"};
+
 struct FixtureAdapter {
   std::wstring_view deviceId;
   std::wstring_view macAddress;
   LONG index;
-  std::vector<std::wstring_view> resourceClasses;
+  std::size_t resourceCount;  // the first this many of kResourceClasses
 };
 
 // What the tree made below holds, in index order; the loopback device is not an adapter.
-const std::array<FixtureAdapter, 3> kAdapters = {{
-    {L"2",
-     L"52:54:00:12:34:56",
-     2,
-     {L"Win32_IRQResource", L"Win32_DeviceMemoryAddress", L"Win32_PortResource"}},
-    {L"3", L"52:54:00:AB:CD:EF", 3, {L"Win32_IRQResource", L"Win32_DeviceMemoryAddress"}},
-    {L"4", L"02:42:AC:11:00:02", 4, {}},
+constexpr std::array<FixtureAdapter, 3> kAdapters = {{
+    {L"2", L"52:54:00:12:34:56", 2, 3},
+    {L"3", L"52:54:00:AB:CD:EF", 3, 2},
+    {L"4", L"02:42:AC:11:00:02", 4, 0},
 }};
 
 fs::path fixtureRoot;
@@ -195,10 +195,10 @@ void CheckAllConfigurations(const std::vector<hwid::com_ptr<IWbemClassObject>>& 
 void CheckAssociators(const std::vector<hwid::com_ptr<IWbemClassObject>>& objects,
                       const std::wstring& deviceId) {
   const FixtureAdapter* adapter = FindAdapter(deviceId);
-  const std::size_t expected = adapter == nullptr ? 0 : adapter->resourceClasses.size();
+  const std::size_t expected = adapter == nullptr ? 0 : adapter->resourceCount;
   Check(objects.size() == expected, "one class per kind of resource the adapter owns");
   for (std::size_t i = 0; i < objects.size(); ++i) {
-    Check(BstrProperty(*objects[i].get(), L"__CLASS") == adapter->resourceClasses[i],
+    Check(BstrProperty(*objects[i].get(), L"__CLASS") == kResourceClasses[i],
           "the resource classes of that adapter");
   }
 }
@@ -238,7 +238,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   Check(mkdtemp(pattern.data()) != nullptr, "a temporary directory for the sysfs tree");
   fixtureRoot = pattern;
   MakeSysfsTree(fixtureRoot);
-  std::atexit(RemoveSysfsTree);
+  Check(std::atexit(RemoveSysfsTree) == 0, "the sysfs tree is removed at exit");
   return 0;
 }
 
