@@ -61,6 +61,7 @@ HRESULT CoInitializeSecurity(PSECURITY_DESCRIPTOR /*pSecDesc*/, LONG /*cAuthSvc*
   return securityInitialised.exchange(true) ? RPC_E_TOO_LATE : S_OK;
 }
 
+// cppcheck-suppress constParameter ; the signature is the Windows SDK's
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD /*dwClsContext*/, REFIID riid,
                          LPVOID* ppv) {
   if (ppv == nullptr) {
@@ -79,6 +80,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD /*dwClsCont
   return status;
 }
 
+// cppcheck-suppress constParameter ; the signature is the Windows SDK's
 HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD /*dwAuthnSvc*/, DWORD /*dwAuthzSvc*/,
                           OLECHAR* /*pServerPrincName*/, DWORD /*dwAuthnLevel*/,
                           DWORD /*dwImpLevel*/, RPC_AUTH_IDENTITY_HANDLE /*pAuthInfo*/,
@@ -137,8 +139,11 @@ UINT SysStringLen(BSTR pbstr) {
 }
 
 void VariantInit(VARIANTARG* pvarg) {
-  std::memset(pvarg, 0, sizeof *pvarg);
   pvarg->vt = VT_EMPTY;
+  pvarg->wReserved1 = 0;
+  pvarg->wReserved2 = 0;
+  pvarg->wReserved3 = 0;
+  pvarg->ullVal = 0;  // the widest member: the whole payload reads as zero
 }
 
 HRESULT VariantClear(VARIANTARG* pvarg) {
