@@ -24,10 +24,11 @@ sed -E 's/\x1b\[[0-9;]*m//g' build/dev/clang-tidy.log build/fuzz/clang-tidy.log 
 
 step "cppcheck"
 # useStlAlgorithm suggests std::transform and friends for plain loops: a matter of taste, not a
-# defect. Other suppressions sit in the code with their reason (cppcheck-suppress).
+# defect. Other suppressions sit in the code with their reason (cppcheck-suppress). The googletest
+# and posix libraries teach cppcheck the test macros and the POSIX calls.
 cppcheck_options=(--enable=warning,style,performance,portability --std=c++20 --inline-suppr
-                  --error-exitcode=1 --quiet -j"$(nproc)" --suppress=missingIncludeSystem
-                  --suppress=useStlAlgorithm)
+                  --library=googletest --library=posix --error-exitcode=1 --quiet -j"$(nproc)"
+                  --suppress=missingIncludeSystem --suppress=useStlAlgorithm)
 filters=()
 for dir in "${ours[@]}"; do
   filters+=(--file-filter="$dir/*")
