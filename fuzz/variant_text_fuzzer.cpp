@@ -24,7 +24,7 @@ using hwid::fuzz::Check;
 constexpr std::size_t kHeaderSize = 3;
 // Rounding to 15 significant digits moves a value by at most half a unit in the 15th digit, which
 // is 5e-15 of the value; the parse back adds one rounding of its own.
-constexpr double kRelativeTolerance = 6e-15;
+constexpr long double kRelativeTolerance = 6e-15L;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -53,8 +53,9 @@ void CheckDateText(double day, const std::string& text) {
         "a date's text holds only digits, the separator, E and minus signs");
   Check(day != 0 || text == "0", "zero gives 0");
 
+  // Parsed wider than double: rounding the largest doubles up to 15 digits leaves double's range.
   char* end = nullptr;
-  const double parsed = std::strtod(text.c_str(), &end);
+  const long double parsed = std::strtold(text.c_str(), &end);
   Check(end == text.c_str() + text.size(), "a date's text parses back whole");
   Check(std::fabs(parsed - day) <= std::fabs(day) * kRelativeTolerance + DBL_TRUE_MIN,
         "a date's text is the value rounded to 15 significant digits");
