@@ -10,7 +10,7 @@ cmake --preset dev >/dev/null
 cmake --preset fuzz >/dev/null
 
 root=$(pwd)
-ours=(app identifier Wmioperationsunit platform tests bench)
+ours=(app identifier Wmioperationsunit inspect include platform tests bench)
 status=0
 step() { printf '\n== %s\n' "$*"; }
 
