@@ -41,7 +41,7 @@ std::string ReferenceCodes(std::string_view text) {
   return codes;
 }
 
-bool SameLines(std::vector<std::string> left, std::vector<std::string> right) {
+bool SameLines(std::vector<std::string_view> left, std::vector<std::string_view> right) {
   std::sort(left.begin(), left.end());
   std::sort(right.begin(), right.end());
   return left == right;
@@ -91,12 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::string lineText(addressText);
   std::replace(lineText.begin(), lineText.end(), '\t', '\n');
-  const std::vector<std::string> lines = hwid::SplitLines(lineText);
+  const std::vector<std::string_view> lines = hwid::SplitLines(lineText);
   const std::vector<std::string_view> groups = Groups(currentTail);
   Check(currentTail.empty() || currentTail.front() == '\t', "every group starts with a tab");
   Check(groups.size() == lines.size(), "one encoded group per line");
 
-  const std::vector<std::string> sorted = hwid::SortedAddressLines(addressText);
+  const hwid::SortedAddressLines sortedLines(addressText);
+  const std::vector<std::string_view> sorted(sortedLines.begin(), sortedLines.end());
   Check(SameLines(sorted, lines), "sorting keeps every line");
   for (std::size_t i = 0; i < sorted.size(); ++i) {
     Check(i == 0 || hwid::CompareLines(sorted[i - 1], sorted[i]) <= 0, "lines come out in order");
@@ -107,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Whatever the comparison answers, the sort must stay inside the list and only exchange lines.
   comparisonAnswers = std::string_view(reinterpret_cast<const char*>(data), size);
   answersGiven = 0;
-  std::vector<std::string> scripted = lines;
+  std::vector<std::string_view> scripted = lines;
   hwid::SortLines(scripted, ScriptedCompare);
   Check(SameLines(scripted, lines), "sorting under any comparison keeps every line");
   return 0;
