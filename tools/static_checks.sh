@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Static checks of the project's own C++ (third-party code is not ours to change): clang-tidy
 # with .clang-tidy, cppcheck, and clang-format --dry-run against .clang-format. Exits non-zero on
-# any finding. Compile commands come from the dev preset (tool, platform, tests) and the fuzz
-# preset (fuzz targets, which only clang builds); both are configured here, not built.
+# any finding. Compile commands come from the dev preset (tool, platform, tests), the release
+# preset (benchmarks) and the fuzz preset (fuzz targets, which only clang builds); they are
+# configured here, not built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset dev >/dev/null
+cmake --preset release >/dev/null
 cmake --preset fuzz >/dev/null
 
 root=$(pwd)
@@ -17,9 +19,11 @@ step() { printf '\n== %s\n' "$*"; }
 step "clang-tidy"
 ours_regex="^$root/($(IFS='|'; echo "${ours[*]}"))/"
 run-clang-tidy -quiet -p build/dev "$ours_regex" >build/dev/clang-tidy.log 2>&1 || status=1
+run-clang-tidy -quiet -p build/release "^$root/bench/" >build/release/clang-tidy.log 2>&1 ||
+  status=1
 run-clang-tidy -quiet -p build/fuzz "^$root/fuzz/" >build/fuzz/clang-tidy.log 2>&1 || status=1
 # Only the findings (run-clang-tidy also echoes every command line it runs).
-sed -E 's/\x1b\[[0-9;]*m//g' build/dev/clang-tidy.log build/fuzz/clang-tidy.log |
+sed -E 's/\x1b\[[0-9;]*m//g' build/{dev,release,fuzz}/clang-tidy.log |
   grep -E -A3 '(warning|error): ' || true
 
 step "cppcheck"
@@ -38,6 +42,8 @@ for dir in "${ours[@]}"; do
 done
 cppcheck --project=build/dev/compile_commands.json "${filters[@]}" "${cppcheck_options[@]}" ||
   status=1
+cppcheck --project=build/release/compile_commands.json --file-filter='bench/*' \
+  "${cppcheck_options[@]}" || status=1
 cppcheck --project=build/fuzz/compile_commands.json --file-filter='fuzz/*' \
   "${cppcheck_options[@]}" || status=1
 
