@@ -1,9 +1,10 @@
 #include "Wmioperationsunit/variant_text.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <string_view>
 
 #include "Wmioperationsunit/ansi_text.h"
 
@@ -41,10 +42,15 @@ std::string GeneralDateText(double dayNumber, char decimalSeparator) {
   if (dayNumber == 0) {
     return "0";
   }
-  // "%.14e" rounds to 15 significant digits: d.dddddddddddddde[+-]XX.
+  // Scientific with 14 decimals rounds to 15 significant digits: d.dddddddddddddde[+-]XX.
+  // to_chars, unlike printf, ignores the C locale's decimal point.
   std::array<char, 40> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%.*e", kSignificantDigits - 1, dayNumber);
-  const std::string scientific(buffer.data());
+  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), dayNumber,
+                                          std::chars_format::scientific, kSignificantDigits - 1);
+  if (error != std::errc()) {
+    return {};
+  }
+  const std::string_view scientific(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
   const bool negative = scientific.front() == '-';
   const std::size_t mantissaStart = negative ? 1 : 0;
   const std::size_t exponentMark = scientific.find('e');
@@ -58,7 +64,15 @@ std::string GeneralDateText(double dayNumber, char decimalSeparator) {
   while (digits.size() > 1 && digits.back() == '0') {
     digits.pop_back();
   }
-  const int exponent = std::atoi(scientific.c_str() + exponentMark + 1) + 1;
+  // from_chars takes no '+'; the sign of a positive exponent is skipped.
+  const std::size_t exponentStart = exponentMark + (scientific[exponentMark + 1] == '+' ? 2 : 1);
+  int exponent = 0;
+  if (std::from_chars(scientific.data() + exponentStart, scientific.data() + scientific.size(),
+                      exponent)
+          .ec != std::errc()) {
+    return {};
+  }
+  ++exponent;
 
   std::string text = negative ? "-" : "";
   if (exponent >= kFixedMinExponent && exponent <= kFixedMaxExponent) {

@@ -132,7 +132,8 @@ int initializationCounter = 0;
 // Runs the module hooks around the program's lifetime, the way start-up and exit code do, so
 // every executable and test binary that links this module has its lock before first use.
 struct ModuleLifetime {
-  ModuleLifetime() { WmioperationsunitInitialize(); }
+  // Creating the lock cannot fail in a way start-up could recover from.
+  ModuleLifetime() noexcept { WmioperationsunitInitialize(); }
   ~ModuleLifetime() { WmioperationsunitFinalize(); }
   ModuleLifetime(const ModuleLifetime&) = delete;
   ModuleLifetime& operator=(const ModuleLifetime&) = delete;

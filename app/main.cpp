@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
   }
   const hwid::Mode mode =
       hwid::ChooseMode(static_cast<int>(argumentPointers.size()), argumentPointers.data());
-  // The only output: no line break, no message, and status 0 whatever happened below.
-  std::fputs(hwid::ModeOutput(mode).c_str(), stdout);
+  // The only output: no line break, no message, and status 0 whatever happened below, a failed
+  // write included, since there is nowhere left to report it.
+  static_cast<void>(std::fputs(hwid::ModeOutput(mode).c_str(), stdout));
   return 0;
 }

@@ -42,9 +42,11 @@ class SortedAddressLines {
   SortedAddressLines& operator=(const SortedAddressLines&) = delete;
   ~SortedAddressLines() = default;
 
-  std::size_t size() const { return lines_.size(); }
-  std::vector<std::string_view>::const_iterator begin() const { return lines_.begin(); }
-  std::vector<std::string_view>::const_iterator end() const { return lines_.end(); }
+  [[nodiscard]] std::size_t size() const { return lines_.size(); }
+  [[nodiscard]] std::vector<std::string_view>::const_iterator begin() const {
+    return lines_.begin();
+  }
+  [[nodiscard]] std::vector<std::string_view>::const_iterator end() const { return lines_.end(); }
 
  private:
   std::string text_;

@@ -31,7 +31,7 @@ constexpr char kUsage[] =
     "  2  invalid input: an unknown option or command, or a text that is not an identifier\n"
     "  3  compare: different machines\n";
 
-Output UsageError(std::string message) {
+Output UsageError(const std::string& message) {
   Output output;
   output.err = "hwid-inspect: " + message + "\nTry 'hwid-inspect --help' for more information.\n";
   output.status = kExitInvalid;

@@ -30,7 +30,9 @@ std::string JsonString(std::string_view text) {
           json += static_cast<char>(unit);
         } else {
           char escape[7];
-          std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
+          // Sized for the escape: the length returned says nothing new.
+          static_cast<void>(
+              std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit)));
           json += escape;
         }
     }

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string_view> commandArguments(
       arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end());
   const hwid::inspect::Output output = hwid::inspect::Run(commandArguments, ReadStandardInput);
-  std::fwrite(output.out.data(), 1, output.out.size(), stdout);
-  std::fwrite(output.err.data(), 1, output.err.size(), stderr);
+  // The status carries the result; a failed write to a closed stream has nowhere to be reported.
+  static_cast<void>(std::fwrite(output.out.data(), 1, output.out.size(), stdout));
+  static_cast<void>(std::fwrite(output.err.data(), 1, output.err.size(), stderr));
   return output.status;
 }

@@ -21,6 +21,7 @@ constexpr std::array<WCHAR, 32> kHighControlRange = {
 
 struct BestFit {
   WCHAR unit;
+  // cppcheck-suppress unusedStructMember ; read through the found entry, which cppcheck misses
   unsigned char byte;
 };
 

@@ -19,7 +19,8 @@ std::string Quoted(const OLECHAR* text) {
 
 std::string Hex(unsigned long value) {
   char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%lx", value);
+  // Sized for any unsigned long: the length returned says nothing new.
+  static_cast<void>(std::snprintf(buffer, sizeof buffer, "0x%lx", value));
   return buffer;
 }
 
@@ -428,6 +429,7 @@ void ScriptedWmi::Uninitialize() {
 
 ScriptedWmi::LedgerEntry& ScriptedWmi::NewLedgerEntry(std::string_view kind, bool isServices) {
   const int number = ++kindCounts_[std::string(kind)];
+  // cppcheck-suppress returnTempReference ; emplace_back returns the element it stored
   return ledger_.emplace_back(
       LedgerEntry{.name = std::string(kind) + std::to_string(number), .isServices = isServices});
 }

@@ -3,8 +3,10 @@
 # accepts this machine, and refuses another. README shows the program: it must be this very file.
 # Usage: cmake -DBUILD_DIR=<hwid build> -DCONSUMER_DIR=<tests/consumer> -DWORK_DIR=<scratch>
 #        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DREADME=<readme>
-#        [-DTOOLCHAIN_FILE=<file>] [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>]
-#        -P consumer_test.cmake
+#        [-DCXX_FLAGS=<flags>] [-DLINKER_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>]
+#        [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>] -P consumer_test.cmake
+# The consumer is compiled and linked with the build's own flags: a library built with sanitizers
+# needs their runtime in every program that links it.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -30,6 +32,7 @@ if(TOOLCHAIN_FILE)
 endif()
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${toolchain}
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}"
     -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix -DCMAKE_FIND_ROOT_PATH=${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 

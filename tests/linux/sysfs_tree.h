@@ -4,8 +4,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -33,11 +33,11 @@ class SysfsTree {
     std::filesystem::remove_all(root_, ignored);
   }
 
-  const std::filesystem::path& Root() const { return root_; }
+  [[nodiscard]] const std::filesystem::path& Root() const { return root_; }
 
   // devices/<path>, whose subsystem link names bus/<bus>; returns the device's path.
   std::filesystem::path AddDevice(std::string_view path, std::string_view bus) {
-    const std::filesystem::path device = root_ / "devices" / path;
+    std::filesystem::path device = root_ / "devices" / path;
     std::filesystem::create_directories(device);
     std::filesystem::create_directories(root_ / "bus" / bus);
     Link(device / "subsystem", root_ / "bus" / bus);
@@ -54,7 +54,7 @@ class SysfsTree {
   std::filesystem::path AddInterface(std::string_view name, int ifindex, int type,
                                      std::string_view address,
                                      const std::filesystem::path& device = {}) {
-    const std::filesystem::path dir =
+    std::filesystem::path dir =
         (device.empty() ? root_ / "devices" / "virtual" : device) / "net" / name;
     Write(dir / "ifindex", std::to_string(ifindex) + "\n");
     Write(dir / "type", std::to_string(type) + "\n");

@@ -142,7 +142,7 @@ constexpr char kAddress[] = "0a:1b:2c:3d:4e:5f";
 // null).
 std::filesystem::path AddPciFunction(SysfsTree& tree, const std::string& slot, const char* irq,
                                      const char* resource) {
-  const auto device = tree.AddDevice("pci0000:00/" + slot, "pci");
+  auto device = tree.AddDevice("pci0000:00/" + slot, "pci");
   if (irq != nullptr) {
     tree.Write(device / "irq", irq);
   }

@@ -33,6 +33,7 @@ struct Fault {
 
 std::vector<FaultPoint> PointsOf(const std::vector<Fault>& faults) {
   std::vector<FaultPoint> points;
+  points.reserve(faults.size());
   for (const Fault& fault : faults) {
     points.push_back({fault.step, fault.occurrence});
   }

@@ -100,7 +100,8 @@ TEST_F(HostileDataTest, TensOfThousandsOfAdaptersGiveTheirPhysicalAddressesSorte
   std::string physical;
   for (int i = kAdapters - 1; i >= 0; --i) {
     char address[18];
-    std::snprintf(address, sizeof address, "02:00:00:00:%02X:%02X", i >> 8, i & 0xFF);
+    static_cast<void>(
+        std::snprintf(address, sizeof address, "02:00:00:00:%02X:%02X", i >> 8, i & 0xFF));
     adapters.push_back(
         {static_cast<std::uint32_t>(i), std::wstring(address, address + 17),
          i % 2 == 0 ? std::vector<std::wstring>{kIrq} : std::vector<std::wstring>{}});
