@@ -43,21 +43,25 @@ std::string GeneralDateText(double dayNumber, char decimalSeparator) {
     return "0";
   }
   // Scientific with 14 decimals rounds to 15 significant digits: d.dddddddddddddde[+-]XX.
-  // to_chars, unlike printf, ignores the C locale's decimal point.
+  // printf rather than to_chars: the floating-point to_chars would more than double the size of
+  // the executable. Whatever the C locale's decimal point, only the digits are kept.
   std::array<char, 40> buffer{};
-  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), dayNumber,
-                                          std::chars_format::scientific, kSignificantDigits - 1);
-  if (error != std::errc()) {
+  const int length =
+      std::snprintf(buffer.data(), buffer.size(), "%.*e", kSignificantDigits - 1, dayNumber);
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
     return {};
   }
-  const std::string_view scientific(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+  const std::string_view scientific(buffer.data(), static_cast<std::size_t>(length));
   const bool negative = scientific.front() == '-';
   const std::size_t mantissaStart = negative ? 1 : 0;
   const std::size_t exponentMark = scientific.find('e');
+  if (exponentMark == std::string_view::npos) {
+    return {};
+  }
 
   std::string digits;
   for (std::size_t i = mantissaStart; i < exponentMark; ++i) {
-    if (scientific[i] != '.') {
+    if (scientific[i] >= '0' && scientific[i] <= '9') {
       digits += scientific[i];
     }
   }
