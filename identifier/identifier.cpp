@@ -31,7 +31,7 @@ constexpr std::array<CharacterCode, 256> CharacterCodes() {
   std::array<CharacterCode, 256> codes{};
   for (int byte = 0; byte < 256; ++byte) {
     CharacterCode& code = codes[static_cast<std::size_t>(byte)];
-    int value = static_cast<signed char>(byte);
+    int value = byte < 128 ? byte : byte - 256;  // the byte read as a signed 8-bit value
     if (value < 0) {
       code.text[code.length++] = '-';
       value = -value;

@@ -97,7 +97,8 @@ TEST(EncodeCharacterCodes, EveryByteAsPrintfWritesIt) {
   std::string expected;
   for (int byte = 0; byte < 256; ++byte) {
     char code[8];
-    std::snprintf(code, sizeof code, "%i", static_cast<int>(static_cast<signed char>(byte)));
+    static_cast<void>(
+        std::snprintf(code, sizeof code, "%i", static_cast<int>(static_cast<signed char>(byte))));
     EXPECT_EQ(EncodeCharacterCodes(std::string(1, static_cast<char>(byte))), code) << byte;
     everyByte += static_cast<char>(byte);
     expected += code;
