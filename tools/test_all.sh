@@ -66,4 +66,4 @@ bash tools/static_checks.sh
 step "valgrind memcheck"
 bash tests/valgrind/run_memcheck.sh
 
-printf '\nall checks: %d passed, %d failed\n' "$passed" "$failed"
+printf '\ntotal: %d passed, %d failed\n' "$passed" "$failed"
