@@ -146,9 +146,8 @@ void SortLines(std::span<std::string_view> lines, LineCompare compare) {
     const auto at = [lines](std::ptrdiff_t position) -> std::string_view& {
       return lines[static_cast<std::size_t>(position)];
     };
-    std::ptrdiff_t i = 0;
-    do {
-      i = left;
+    for (;;) {
+      std::ptrdiff_t i = left;
       std::ptrdiff_t j = right;
       std::ptrdiff_t pivot = (left + right) / 2;
       do {
@@ -171,11 +170,27 @@ void SortLines(std::span<std::string_view> lines, LineCompare compare) {
           --j;
         }
       } while (i <= j);
-      if (left < j) {
-        self(self, left, j);
+      // left..j and i..right are sorted independently of each other, so which goes first does
+      // not change a byte; recursing into the shorter one bounds the stack by log2 of the count
+      // whatever the lines are.
+      if (j - left < right - i) {
+        if (left < j) {
+          self(self, left, j);
+        }
+        if (i >= right) {
+          return;
+        }
+        left = i;
+      } else {
+        if (i < right) {
+          self(self, i, right);
+        }
+        if (left >= j) {
+          return;
+        }
+        right = j;
       }
-      left = i;
-    } while (i < right);
+    }
   };
   sortRange(sortRange, 0, static_cast<std::ptrdiff_t>(lines.size()) - 1);
 }
