@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "library/hosted_com_runtime.h"
+#include "platform/win32.h"
 
 namespace hwid::library {
 namespace {
@@ -78,8 +79,23 @@ void Abandon(Engine& engine, const std::shared_ptr<Worker>& worker) {
   }
 }
 
+// An address inside this module, the executable or the shared library.
+const char kInThisModule = 0;
+
+// The code of a thread that outlives its callers must stay mapped: a host that unloads the shared
+// library would pull it from under the thread. Where pinning fails the library works all the
+// same; only unloading it would not be safe.
+void PinThisModule() {
+  HMODULE module = nullptr;
+  static_cast<void>(
+      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         &kInThisModule, &module));
+}
+
 // The current thread, started if there is none; null if it cannot start.
 std::shared_ptr<Worker> CurrentWorker(Engine& engine) {
+  static std::once_flag pinned;
+  std::call_once(pinned, PinThisModule);
   const std::lock_guard lock(engine.mutex);
   if (!engine.current) {
     auto worker = std::make_shared<Worker>();
