@@ -35,7 +35,7 @@ struct Engine {
 };
 
 Engine& TheEngine() {
-  static Engine* const engine = new Engine();
+  static auto* const engine = new Engine();
   return *engine;
 }
 

@@ -19,6 +19,8 @@
 #ifndef HWID_HWID_H
 #define HWID_HWID_H
 
+/* A C header: C's headers and typedefs, whatever C++ would prefer. */
+/* NOLINTBEGIN(modernize-deprecated-headers,modernize-use-using) */
 #include <stddef.h>
 #include <stdint.h>
 
@@ -107,5 +109,6 @@ HWID_API hwid_status hwid_compare(const char* first, size_t first_length, const 
 #ifdef __cplusplus
 }
 #endif
+/* NOLINTEND(modernize-deprecated-headers,modernize-use-using) */
 
 #endif /* HWID_HWID_H */

@@ -17,7 +17,7 @@ constexpr auto kSlack = std::chrono::milliseconds(500);
 
 bool Check(bool condition, const char* what) {
   if (!condition) {
-    std::fprintf(stderr, "FAIL: %s\n", what);
+    static_cast<void>(std::fprintf(stderr, "FAIL: %s\n", what));
   }
   return condition;
 }
@@ -40,9 +40,10 @@ int main() {
   passed &= Check(waited <= std::chrono::milliseconds(kLimitMilliseconds) + kSlack,
                   "returns within the limit plus 0.5 s");
   passed &= Check(script.Hanging() == 1, "the thread is stuck in Next");
-  std::fprintf(stderr, "timed out after %lld ms\n",
-               static_cast<long long>(
-                   std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+  static_cast<void>(
+      std::fprintf(stderr, "timed out after %lld ms\n",
+                   static_cast<long long>(
+                       std::chrono::duration_cast<std::chrono::milliseconds>(waited).count())));
 
   // A fresh thread, with a connection of its own on the same script, whose next Next answers.
   const std::string expected = hwid::testing::DirectOutput(hwid::Output::CurrentIdentifier);

@@ -69,6 +69,7 @@ TEST(LibraryThreadTest, AnswersEveryThreadAtOnce) {
   constexpr std::size_t kThreads = 8;
   std::array<Reading, kThreads> readings;
   std::vector<std::thread> threads;
+  threads.reserve(kThreads);
   for (Reading& reading : readings) {
     threads.emplace_back([&reading] { reading = ReadOutput(Output::CurrentIdentifier); });
   }
