@@ -1,7 +1,8 @@
 // The library's answer in-process against running the program for it, on this machine (Linux):
 // hwid_identifier with the library's thread already running and connected (warm), the first call
-// on a freshly started thread (what a host's first call costs, the thread's start included), and
-// spawning `hwid x` and waiting for it, its output going nowhere.
+// on a freshly started thread (what a host's first call costs, the thread's start included),
+// spawning `hwid x` and waiting for it, its output going nowhere, and, for the cost of the
+// hand-over alone, the program's own path on the calling thread with a connection kept.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <array>
 
 #include "hwid/hwid.h"
+#include "identifier/identifier.h"
 #include "library/worker.h"
 
 extern char** environ;
@@ -47,6 +49,14 @@ void BM_IdentifierFirstCall(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_IdentifierFirstCall)->UseRealTime();
+
+void BM_ProgramPathOnCallingThread(benchmark::State& state) {
+  TWMIOperations wmi;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OutputText(Output::CurrentIdentifier, wmi));
+  }
+}
+BENCHMARK(BM_ProgramPathOnCallingThread)->UseRealTime();
 
 void BM_SpawnProgram(benchmark::State& state) {
   posix_spawn_file_actions_t actions;
