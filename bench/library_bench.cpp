@@ -50,6 +50,7 @@ void BM_IdentifierFirstCall(benchmark::State& state) {
 }
 BENCHMARK(BM_IdentifierFirstCall)->UseRealTime();
 
+// cppcheck-suppress constParameterCallback ; iterating over the state runs its timing loop
 void BM_ProgramPathOnCallingThread(benchmark::State& state) {
   TWMIOperations wmi;
   for (auto _ : state) {
