@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
-          libgtest-dev libgmock-dev googletest libbenchmark-dev iproute2
+          libgtest-dev libgmock-dev googletest libbenchmark-dev iproute2 pkg-config
           g++-mingw-w64-x86-64-posix wine wine64)
 missing=()
 for package in "${packages[@]}"; do
