@@ -1,5 +1,8 @@
 // The library's readings of this machine: each runs on the library's thread (library/worker.h).
 
+#include <utility>
+#include <vector>
+
 #include "hwid/adapter_selection.h"
 #include "hwid/identifier.h"
 #include "identifier/adapter_selection.h"

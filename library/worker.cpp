@@ -1,6 +1,7 @@
 #include "library/worker.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>

@@ -4,7 +4,6 @@
 // thread that did not answer in time is abandoned, and the next job starts a fresh one.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <type_traits>
 #include <utility>
