@@ -1,7 +1,7 @@
 # cmake --install: the two programs, README and licence (component runtime), and the library
 # with its public headers and package config, so that find_package(hwid CONFIG) gives hwid::core
 # (component development). CPack packs them: .tar.gz and .deb on Linux, and on Windows a .zip of
-# the runtime component alone, flat, for handing to customers.
+# the runtime component alone, flat, for handing to customers; SHA256SUMS goes beside them.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -36,6 +36,7 @@ set(CPACK_PACKAGE_CONTACT "The hwid authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
