@@ -49,11 +49,11 @@ function Invoke-Wql([string]$Query) {
 
 # One property of every object a query returns: the non-empty values as text, tab-joined.
 function Get-PropertyText([string]$Query, [string]$Property) {
-  $values = foreach ($object in Invoke-Wql $Query) {
+  $values = @(foreach ($object in @(Invoke-Wql $Query)) {
     $value = $object.$Property
     if ($null -ne $value -and "$value" -ne '') { "$value" }
-  }
-  @($values) -join "`t"
+  })
+  $values -join "`t"
 }
 
 # The names of the classes associated with one adapter, tab-joined.
@@ -69,18 +69,18 @@ function Get-AdapterAddressText {
     Write-Verbose "one address: $all"
     return $all
   }
-  $indexes = (Get-PropertyText $IndexesQuery 'Index') -split "[`t`r`n]" | Where-Object { $_ -ne '' }
-  $physical = foreach ($index in $indexes) {
+  $indexes = @((Get-PropertyText $IndexesQuery 'Index') -split "[`t`r`n]" | Where-Object { $_ -ne '' })
+  $physical = @(foreach ($index in $indexes) {
     $classes = (Get-ClassNames (Get-AssociatedClassesQuery $index)).ToLowerInvariant()
     Write-Verbose "adapter $index, associated classes: $classes"
     if (@($ResourceClassMarkers | Where-Object { $classes.Contains($_) }).Count -gt 0) {
       $address = (Get-PropertyText (Get-AdapterAddressQuery $index) 'MACAddress').Replace("`t", '')
       if ($address -ne '') { $address }
     }
-  }
-  if (@($physical).Count -gt 0) {
-    Write-Verbose "adapters owning a hardware resource: $(@($physical) -join ', ')"
-    return @($physical) -join "`t"
+  })
+  if ($physical.Count -gt 0) {
+    Write-Verbose "adapters owning a hardware resource: $($physical -join ', ')"
+    return $physical -join "`t"
   }
   Write-Verbose "no adapter owns a hardware resource; all addresses: $all"
   $all
@@ -108,10 +108,10 @@ function Sort-Lines([string[]]$Lines) {
 # encoding 0 is that code page in both PowerShells), as the decimal value of the byte read as a
 # signed 8-bit number: "0" is 48, ":" 58, byte 0xC4 -60.
 function ConvertTo-CharacterCodes([string]$Text) {
-  $codes = foreach ($byte in [Text.Encoding]::GetEncoding(0).GetBytes($Text)) {
+  $codes = @(foreach ($byte in [Text.Encoding]::GetEncoding(0).GetBytes($Text)) {
     if ($byte -lt 128) { "$byte" } else { "$($byte - 256)" }
-  }
-  @($codes) -join ''
+  })
+  $codes -join ''
 }
 
 # The serial number of volume C:, or $null when it cannot be read. WMI gives it as hexadecimal.
