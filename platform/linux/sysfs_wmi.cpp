@@ -292,9 +292,12 @@ std::vector<Adapter> ReadAdapters(const fs::path& sysfsRoot) {
   ForEachEntry(sysfsRoot / "class" / "net", [&adapters](const fs::directory_entry& entry) {
     const fs::path& dir = entry.path();
     const std::optional<unsigned long> type = ReadNumber(dir / "type");
+    if (!type || *type == kArphrdLoopback) {
+      return;
+    }
     const std::optional<unsigned long> index = ReadNumber(dir / "ifindex");
     const std::optional<std::string> address = ReadFirstLine(dir / "address");
-    if (!type || *type == kArphrdLoopback || !index || !address) {
+    if (!index || !address) {
       return;
     }
     std::optional<std::wstring> mac = MacAddressText(*address);
