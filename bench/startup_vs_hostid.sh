@@ -1,32 +1,44 @@
 #!/bin/bash
 # Wall time of one whole `hwid x` run against `hostid`, a program that does next to nothing, as
-# the median of interleaved single runs (one of each per round, so a burst of load on a shared
-# machine hits both alike), and the files the run opens. The goal is a ratio of at most 1.5.
-# Usage: bench/startup_vs_hostid.sh [hwid binary] [rounds]; needs hyperfine, and strace for the
-# open count.
+# the median of interleaved single runs: each round runs every program once, so a burst of load
+# on a shared machine hits all alike. Also the files each run opens. The goal is a ratio of at
+# most 1.5. Several hwid builds (static or not, before and after a change) can be compared in
+# one go. Usage: [ROUNDS=40] bench/startup_vs_hostid.sh [hwid binary...]; needs hyperfine, and
+# strace for the open counts.
 set -eu
-hwid=${1:-build/release/hwid}
-rounds=${2:-40}
+if (($# == 0)); then
+  set -- build/release/hwid
+fi
+rounds=${ROUNDS:-40}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-hyperfine -N --warmup 3 --runs 3 "$hwid x" hostid >/dev/null 2>&1
+commands=()
+for binary in "$@"; do
+  commands+=("$binary x")
+done
+commands+=(hostid)
+
+hyperfine -N --warmup 3 --runs 3 "${commands[@]}" >/dev/null 2>&1
 for ((round = 0; round < rounds; ++round)); do
   # One run of each, no shell in between; the CSV's median of one run is that run's time.
-  hyperfine -N --runs 1 --style none --export-csv "$work/round.csv" "$hwid x" hostid \
+  hyperfine -N --runs 1 --style none --export-csv "$work/round.csv" "${commands[@]}" \
     >/dev/null 2>&1
-  awk -F, 'NR == 2 { print $4 >> "'"$work/hwid"'" } NR == 3 { print $4 >> "'"$work/hostid"'" }' \
-    "$work/round.csv"
+  awk -F, -v dir="$work" 'NR > 1 { print $4 >> (dir "/" (NR - 1)) }' "$work/round.csv"
 done
 
 median() { sort -g "$1" | awk '{ value[NR] = $1 } END { print value[int((NR + 1) / 2)] }'; }
-hwid_median=$(median "$work/hwid")
-hostid_median=$(median "$work/hostid")
-awk -v a="$hwid_median" -v b="$hostid_median" -v n="$rounds" 'BEGIN {
-  printf "median of %d interleaved runs: hwid x %.2f ms, hostid %.2f ms, ratio %.2f\n",
-         n, a * 1000, b * 1000, a / b
-}'
-if command -v strace >/dev/null; then
-  strace -f -c -e trace=openat -o "$work/strace" "$hwid" x >/dev/null
-  awk '$NF == "openat" { print "openat calls of one hwid x run:", $4 }' "$work/strace"
-fi
+hostid_median=$(median "$work/${#commands[@]}")
+echo "median of $rounds interleaved runs each; hostid $(awk -v t="$hostid_median" \
+  'BEGIN { printf "%.2f ms", t * 1000 }')"
+for ((i = 1; i <= $#; ++i)); do
+  binary=${!i}
+  opens=-
+  if command -v strace >/dev/null; then
+    strace -f -c -e trace=openat -o "$work/strace" "$binary" x >/dev/null
+    opens=$(awk '$NF == "openat" { print $4 }' "$work/strace")
+  fi
+  awk -v name="$binary" -v t="$(median "$work/$i")" -v base="$hostid_median" -v opens="$opens" \
+    'BEGIN { printf "%s x: %.2f ms, %.2f x hostid, %s openat calls\n", name, t * 1000,
+             t / base, opens }'
+done

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Linux hwid binary end to end with its root on tmpfs and on overlayfs, as in containers:
-# each root is mounted in a private mount namespace, holds the binary and the libraries it
-# loads (and no /sys, so no adapters), and the binary runs chrooted into it. The serial must be
+# each root is mounted in a private mount namespace, holds the binary, the libraries it loads
+# and /proc (but no /sys, so no adapters), and the binary runs chrooted into it. The serial must be
 # the one statfs gives for that mount, and stay the same while the mount lives, across writes
 # and a remount. Usage: roots.sh path/to/hwid. Exits 77 (skipped) without root or a mount
 # namespace.
@@ -36,6 +36,12 @@ populate() {
   done
 }
 
+# with_proc DIR: /proc inside DIR, as a container has it (a sanitised build needs it).
+with_proc() {
+  mkdir -p "$1/proc"
+  mount -t proc proc "$1/proc"
+}
+
 # check_root NAME DIR: bare and identifier output in a root whose serial is DIR's, before and
 # after a write into it and a remount of it.
 check_root() {
@@ -53,6 +59,7 @@ check_root() {
 mkdir "$work/tmpfs"
 mount -t tmpfs tmpfs "$work/tmpfs"
 populate "$work/tmpfs"
+with_proc "$work/tmpfs"
 check_root tmpfs "$work/tmpfs"
 
 # A container's root: the image as the lower layer, its own writable layer above.
@@ -63,6 +70,7 @@ populate "$work/layers/image"
 mount -t overlay overlay \
   -o "lowerdir=$work/layers/image,upperdir=$work/layers/upper,workdir=$work/layers/work" \
   "$work/overlay"
+with_proc "$work/overlay"
 check_root overlayfs "$work/overlay"
 
 expect_finish
