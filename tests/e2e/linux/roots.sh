@@ -14,12 +14,12 @@ if [[ ${1:-} != --inside ]]; then
     echo "skipped: mount namespaces and chroot need root"
     exit 77
   fi
-  if ! unshare -m true 2>/dev/null; then
+  if ! unshare -m --propagation private true 2>/dev/null; then
     echo "skipped: cannot make a mount namespace here"
     exit 77
   fi
   work=$(mktemp -d)
-  unshare -m "$0" --inside "$1" "$work"
+  unshare -m --propagation private "$0" --inside "$1" "$work"
   status=$?
   rm -rf "$work"
   exit "$status"

@@ -13,7 +13,7 @@ if [[ $(id -u) -ne 0 ]]; then
   echo "skipped: mount namespaces need root"
   exit 77
 fi
-if ! unshare -m true 2>/dev/null; then
+if ! unshare -m --propagation private true 2>/dev/null; then
   echo "skipped: cannot make a mount namespace here"
   exit 77
 fi
@@ -114,8 +114,8 @@ run_tree() {
   tree=$work/$name
   mkdir -p "$tree/class"
   "$build" "$@"
-  expect_output "$name" "${serial}010$expected" \
-    unshare -m sh -c 'mount --bind "$1" /sys && exec "$2" x' sh "$tree" "$work/hwid"
+  expect_output "$name" "${serial}010$expected" unshare -m --propagation private \
+    sh -c 'mount --bind "$1" /sys && exec "$2" x' sh "$tree" "$work/hwid"
 }
 
 no_class_net() { rm -r "$tree/class"; }
@@ -138,8 +138,8 @@ mkdir -p "$tree"
 build_laptop
 chmod 755 "$tree"
 chmod 000 "$tree/class/net"
-expect_output unreadable-class-net "${serial}010" \
-  unshare -m sh -c 'mount --bind "$1" /sys && exec setpriv --reuid=65534 --regid=65534 \
-    --clear-groups "$2" x' sh "$tree" "$work/hwid"
+expect_output unreadable-class-net "${serial}010" unshare -m --propagation private \
+  sh -c 'mount --bind "$1" /sys &&
+    exec setpriv --reuid=65534 --regid=65534 --clear-groups "$2" x' sh "$tree" "$work/hwid"
 
 expect_finish
