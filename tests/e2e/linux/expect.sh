@@ -38,6 +38,20 @@ expect_output() {
   fi
 }
 
+# mount_namespace_require WHAT: exits with 77, which ctest counts as skipped, unless this user
+# can make a private mount namespace and mount in it; WHAT names what needs root.
+mount_namespace_require() {
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "skipped: $1 need root"
+    exit 77
+  fi
+  # The namespace, and the tmpfs over /tmp in it, end with the probe.
+  if ! unshare -m --propagation private mount -t tmpfs tmpfs /tmp 2>/dev/null; then
+    echo "skipped: cannot mount in a private mount namespace here"
+    exit 77
+  fi
+}
+
 # expect_finish: the script's exit status, after a line saying how it went.
 expect_finish() {
   if ((failures > 0)); then

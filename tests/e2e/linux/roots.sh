@@ -10,14 +10,7 @@ set -u
 source "$(dirname "$0")/expect.sh"
 
 if [[ ${1:-} != --inside ]]; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "skipped: mount namespaces and chroot need root"
-    exit 77
-  fi
-  if ! unshare -m --propagation private true 2>/dev/null; then
-    echo "skipped: cannot make a mount namespace here"
-    exit 77
-  fi
+  mount_namespace_require "mount namespaces and chroot"
   work=$(mktemp -d)
   unshare -m --propagation private "$0" --inside "$1" "$work"
   status=$?

@@ -9,14 +9,7 @@ hwid=$1
 
 source "$(dirname "$0")/expect.sh"
 
-if [[ $(id -u) -ne 0 ]]; then
-  echo "skipped: mount namespaces need root"
-  exit 77
-fi
-if ! unshare -m --propagation private true 2>/dev/null; then
-  echo "skipped: cannot make a mount namespace here"
-  exit 77
-fi
+mount_namespace_require "mount namespaces"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
