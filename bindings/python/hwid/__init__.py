@@ -27,6 +27,7 @@ __all__ = [
     "Comparison",
     "Decoded",
     "HwidError",
+    "InvalidArgumentError",
     "InvalidIdentifierError",
     "Layout",
     "Status",
