@@ -20,7 +20,6 @@ import dataclasses
 import enum
 import os
 import sys
-import threading
 from typing import Callable, Optional, Tuple, Union
 
 __all__ = [
@@ -168,7 +167,6 @@ _LIBRARY_NAMES = ("hwid.dll",) if sys.platform == "win32" else ("libhwid.so.1", 
 # costs a second call with the size the library asked for.
 _FIRST_BUFFER_SIZE = 256
 
-_lock = threading.Lock()
 _library: Optional[ctypes.CDLL] = None
 _library_path: Optional[str] = None
 
@@ -204,8 +202,7 @@ def load(path: Optional[str] = None) -> str:
         except (OSError, AttributeError) as error:
             errors.append(f"{candidate}: {error}")
             continue
-        with _lock:
-            _library, _library_path = library, candidate
+        _library, _library_path = library, candidate
         return candidate
     raise OSError("cannot load the hwid library (set HWID_LIBRARY to its path): "
                   + "; ".join(errors))
