@@ -2,7 +2,8 @@
 program's own output, decoding and comparing tables, errors, and the buffer protocol.
 
 Environment: HWID_EXECUTABLE (the hwid program), HWID_BUILD_LIBRARY (the library in the build
-tree, for loading it by path) and HWID_EXPECTED_VERSION (the project's version).
+tree, for loading it by path), HWID_EXPECTED_VERSION (the project's version) and
+HWID_NEVER_ANSWERS (a preload that makes the machine never answer).
 """
 
 import ctypes
@@ -18,6 +19,7 @@ import hwid
 
 HWID = os.environ["HWID_EXECUTABLE"]
 BUILD_LIBRARY = os.environ["HWID_BUILD_LIBRARY"]
+NEVER_ANSWERS = os.environ["HWID_NEVER_ANSWERS"]
 
 A = "00:0C:29:AA:BB:CC"
 B = "00:1A:2B:3C:4D:5E"
@@ -113,6 +115,26 @@ def test_load_takes_a_path_and_later_calls_use_it():
         assert hwid.identifier() == hwid_prints("x")
     finally:
         hwid.load(packaged)
+
+
+def test_a_machine_that_never_answers_times_out_and_the_host_still_exits():
+    code = """if True:
+        import time, hwid
+        hwid.set_timeout_ms(300)
+        for call in (hwid.bare_serial, hwid.identifier, hwid.bare_serial):
+            start = time.monotonic()
+            try:
+                print("answered", call())
+            except hwid.TimedOutError as error:
+                print(type(error).__name__, error.status.name, error, time.monotonic() - start)
+        """
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                            timeout=60, env={**os.environ, "LD_PRELOAD": NEVER_ANSWERS})
+    assert result.returncode == 0, result.stderr
+    lines = [line.split(" ") for line in result.stdout.splitlines()]
+    assert [line[:4] for line in lines] == [["TimedOutError", "TIMED_OUT", "timed", "out"]] * 3
+    # At least the limit that was set, and far from the default 30 s.
+    assert all(0.3 <= float(line[4]) < 10 for line in lines), result.stdout
 
 
 def test_version_is_the_projects_and_the_packages():
