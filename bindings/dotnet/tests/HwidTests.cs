@@ -1,6 +1,7 @@
 // Hwid.cs over the library: this machine's answers against the `hwid` program's own output,
 // decoding and comparing tables, errors, and the buffer protocol. Compiled together with Hwid.cs.
-// Usage: HwidTests.exe HWID VERSION   runs every check, exits 1 when one fails
+// Usage: HwidTests.exe HWID VERSION HEADER  runs every check (HEADER: hwid/hwid.h), exits 1
+//                                           when one fails
 //        HwidTests.exe print          prints the bare serial, the legacy and the current
 //                                     identifier, one a line (the namespace test compares them)
 //        HwidTests.exe timeout        on a machine that never answers: every call times out
@@ -10,6 +11,7 @@ using System.Diagnostics;
 using System.IO;
 using System.Linq;
 using System.Text;
+using System.Text.RegularExpressions;
 using System.Threading;
 
 using Hwid;
@@ -38,13 +40,14 @@ static class HwidTests
         {
             TimesOut();
         }
-        else if (args.Length == 2)
+        else if (args.Length == 3)
         {
             RunAll(args[0], args[1]);
+            HeaderEnumerations(args[2]);
         }
         else
         {
-            Console.Error.WriteLine("usage: HwidTests.exe HWID VERSION | print | timeout");
+            Console.Error.WriteLine("usage: HwidTests.exe HWID VERSION HEADER | print | timeout");
             return 2;
         }
         Console.WriteLine("{0} passed, {1} failed", passed, failed);
@@ -358,6 +361,30 @@ static class HwidTests
         Throws<ArgumentException>("layout/unknown-refused",
                                   () => HardwareId.Identifier((Layout)7));
         Equal("status-name/timed-out", "timed out", HardwareId.StatusName(2));
+    }
+
+    // The enumerations hold the header's names (BUFFER_TOO_SMALL is BufferTooSmall) and values.
+    static void HeaderEnumerations(string header)
+    {
+        string text = File.ReadAllText(header);
+        var enumerations = new[]
+        {
+            new { Prefix = "HWID_STATUS_", Type = typeof(HwidStatus) },
+            new { Prefix = "HWID_LAYOUT_", Type = typeof(Layout) },
+            new { Prefix = "HWID_VERDICT_", Type = typeof(Verdict) },
+        };
+        foreach (var e in enumerations)
+        {
+            var inHeader = Regex.Matches(text, @"\b" + e.Prefix + @"(\w+) = (\d+)")
+                               .Cast<Match>()
+                               .Select(m => m.Groups[1].Value.Replace("_", "") + "=" +
+                                            m.Groups[2].Value);
+            var inFile = Enum.GetValues(e.Type).Cast<object>().Select(
+                value => value.ToString().ToUpperInvariant() + "=" + (int)value);
+            Equal("header/" + e.Type.Name, string.Join(" ", inHeader.OrderBy(x => x)),
+                  string.Join(" ", inFile.OrderBy(x => x)));
+            Check("header/" + e.Type.Name + "/found", inHeader.Any());
+        }
     }
 
     static void BufferSizes(string hwid)

@@ -9,6 +9,7 @@ HWID_NEVER_ANSWERS (a preload that makes the machine never answer).
 import ctypes
 import importlib.metadata
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -135,6 +136,21 @@ def test_a_machine_that_never_answers_times_out_and_the_host_still_exits():
     assert [line[:4] for line in lines] == [["TimedOutError", "TIMED_OUT", "timed", "out"]] * 3
     # At least the limit that was set, and far from the default 30 s.
     assert all(0.3 <= float(line[4]) < 10 for line in lines), result.stdout
+
+
+HEADER = os.path.join(os.path.dirname(__file__), "..", "..", "..", "include", "hwid", "hwid.h")
+
+
+@pytest.mark.parametrize("prefix, enumeration",
+                         [("HWID_STATUS_", hwid.Status), ("HWID_LAYOUT_", hwid.Layout),
+                          ("HWID_VERDICT_", hwid.Verdict)],
+                         ids=["status", "layout", "verdict"])
+def test_enumerations_are_the_headers(prefix, enumeration):
+    with open(HEADER, encoding="ascii") as header:
+        values = re.findall(rf"\b{prefix}(\w+) = (\d+)", header.read())
+    assert values
+    assert {name: int(value) for name, value in values} == {
+        member.name: member.value for member in enumeration}
 
 
 def test_version_is_the_projects_and_the_packages():
