@@ -151,6 +151,8 @@ namespace Hwid
                     NativeMethods.hwid_identifier((int)layout, buffer, size, out needed)));
         }
 
+        // Layout, serial and addresses of an identifier; InvalidIdentifierException when it is
+        // none.
         public static DecodedIdentifier Decode(string identifier)
         {
             return Decode(Utf8(identifier, "identifier"));
