@@ -75,6 +75,28 @@ def test_answers_from_many_threads_at_once_equal_hwid():
     assert answers == [expected] * 160
 
 
+# Pre-fork servers and multiprocessing's default start method on Linux fork a process that has
+# already used the library: the child has no copy of the parent's worker thread.
+@pytest.mark.xfail(strict=True, reason="the library's worker thread does not survive fork")
+def test_a_forked_child_gets_the_same_answer(restore_timeout):
+    expected = hwid.identifier()
+    hwid.set_timeout_ms(1000)
+    reader, writer = os.pipe()
+    child = os.fork()
+    if child == 0:
+        try:
+            answer = hwid.identifier().encode("ascii")
+        except hwid.HwidError as error:
+            answer = repr(error).encode("ascii")
+        os.write(writer, answer)
+        os._exit(0)
+    os.close(writer)
+    with os.fdopen(reader, "rb") as pipe:
+        answer = pipe.read().decode("ascii")
+    os.waitpid(child, 0)
+    assert answer == expected
+
+
 def test_own_identifier_reads_back_and_compares_identical_across_layouts():
     mine = hwid.decode(hwid.identifier())
     serial = int(hwid.bare_serial()) % 2**32
