@@ -7,6 +7,8 @@ set(MINGW_TRIPLET x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
+set(CMAKE_STRIP ${CMAKE_CURRENT_LIST_DIR}/${MINGW_TRIPLET}-strip.sh CACHE FILEPATH
+    "strip, keeping the PE time stamp at 0")
 
 # Appended, so roots given on the command line (an installed hwid, say) are searched too.
 list(APPEND CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
