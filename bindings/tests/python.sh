@@ -21,8 +21,8 @@ mkdir -p "$work"
 cp -r "$package" "$work/source"
 cp -L "$library" "$work/source/hwid/libhwid.so.1"
 "$python" -m venv --system-site-packages "$work/venv"
-PIP_DISABLE_PIP_VERSION_CHECK=1 "$work/venv/bin/pip" install --quiet --no-cache-dir --no-build-isolation \
-  --no-index "$work/source"
+PIP_DISABLE_PIP_VERSION_CHECK=1 "$work/venv/bin/pip" install --quiet --no-cache-dir \
+  --no-build-isolation --no-index "$work/source"
 
 # From the work folder, so that `import hwid` finds the installed package only.
 cd "$work"
