@@ -1,14 +1,13 @@
 // The C interface (hwid/hwid.h) over the C++ library: statuses and caller-owned buffers. Nothing
 // thrown below may cross into C, so every entry point catches at this boundary.
 
-#include "hwid/hwid.h"
-
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "hwid/decode.h"
+#include "hwid/hwid.h"
 #include "hwid/identifier.h"
 #include "hwid/version.h"
 
@@ -34,8 +33,7 @@ void StoreNeeded(std::size_t* needed, std::size_t value) {
 }
 
 // Copies `text` and its NUL when they fit in `size` bytes; stores the size they need either way.
-hwid_status WriteText(std::string_view text, char* buffer, std::size_t size,
-                      std::size_t* needed) {
+hwid_status WriteText(std::string_view text, char* buffer, std::size_t size, std::size_t* needed) {
   StoreNeeded(needed, text.size() + 1);
   if (size <= text.size()) {
     return HWID_STATUS_BUFFER_TOO_SMALL;
@@ -190,8 +188,7 @@ hwid_status hwid_compare(const char* first, size_t first_length, const char* sec
   std::string_view firstText;
   std::string_view secondText;
   if (comparison == nullptr || !hwid::InputText(first, first_length, firstText) ||
-      !hwid::InputText(second, second_length, secondText) ||
-      !hwid::ValidBuffer(addresses, size)) {
+      !hwid::InputText(second, second_length, secondText) || !hwid::ValidBuffer(addresses, size)) {
     return HWID_STATUS_INVALID_ARGUMENT;
   }
   *comparison = hwid_comparison{};

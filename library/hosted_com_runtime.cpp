@@ -22,8 +22,8 @@ HRESULT HostedComRuntime::InitializeSecurity(PSECURITY_DESCRIPTOR securityDescri
   return status == RPC_E_TOO_LATE ? S_OK : status;
 }
 
-HRESULT HostedComRuntime::CreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context,
-                                         REFIID iid, LPVOID* object) {
+HRESULT HostedComRuntime::CreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
+                                         LPVOID* object) {
   return base_.CreateInstance(clsid, outer, context, iid, object);
 }
 
@@ -31,8 +31,8 @@ HRESULT HostedComRuntime::SetProxyBlanket(IUnknown* proxy, DWORD authnSvc, DWORD
                                           OLECHAR* serverPrincipalName, DWORD authnLevel,
                                           DWORD impLevel, RPC_AUTH_IDENTITY_HANDLE authInfo,
                                           DWORD capabilities) {
-  return base_.SetProxyBlanket(proxy, authnSvc, authzSvc, serverPrincipalName, authnLevel,
-                               impLevel, authInfo, capabilities);
+  return base_.SetProxyBlanket(proxy, authnSvc, authzSvc, serverPrincipalName, authnLevel, impLevel,
+                               authInfo, capabilities);
 }
 
 void HostedComRuntime::Uninitialize() {

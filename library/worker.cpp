@@ -97,8 +97,8 @@ std::shared_ptr<Worker> CurrentWorker(Engine& engine) {
 
 ReadStatus RunOnWorker(const std::shared_ptr<Job>& job) {
   Engine& engine = TheEngine();
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(engine.limitMilliseconds.load());
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(engine.limitMilliseconds.load());
   const std::shared_ptr<Worker> worker = CurrentWorker(engine);
   if (!worker) {
     return ReadStatus::InternalError;

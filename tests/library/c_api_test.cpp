@@ -1,7 +1,5 @@
 // The C interface: statuses, the buffer protocol of every function that writes text, and bad
 // arguments, which must give a status and never touch memory they do not own.
-#include "hwid/hwid.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <string_view>
 
 #include "hwid/decode.h"
+#include "hwid/hwid.h"
 #include "hwid/identifier.h"
 #include "hwid/version.h"
 #include "tests/case_name.h"
@@ -61,9 +60,9 @@ TEST_P(BufferProtocolTest, FollowsTheProtocol) {
     SCOPED_TRACE(bufferCase.name);
     std::string buffer(fit + 10, 'x');
     std::size_t needed = 12345;
-    const hwid_status status = writer.write(bufferCase.nullBuffer ? nullptr : buffer.data(),
-                                            bufferCase.size,
-                                            bufferCase.withNeeded ? &needed : nullptr);
+    const hwid_status status =
+        writer.write(bufferCase.nullBuffer ? nullptr : buffer.data(), bufferCase.size,
+                     bufferCase.withNeeded ? &needed : nullptr);
     EXPECT_EQ(status, bufferCase.status) << hwid_status_name(status);
     if (bufferCase.withNeeded) {
       EXPECT_EQ(needed, bufferCase.status == HWID_STATUS_INVALID_ARGUMENT ? 0 : fit);
@@ -183,10 +182,10 @@ TEST_P(CCompareTest, MatchesTheLibrary) {
   const CompareCase& compareCase = GetParam();
   hwid_comparison comparison;
   char addresses[64];
-  ASSERT_EQ(hwid_compare(compareCase.first.data(), compareCase.first.size(),
-                         compareCase.second.data(), compareCase.second.size(), &comparison,
-                         addresses, sizeof addresses, nullptr),
-            compareCase.status);
+  ASSERT_EQ(
+      hwid_compare(compareCase.first.data(), compareCase.first.size(), compareCase.second.data(),
+                   compareCase.second.size(), &comparison, addresses, sizeof addresses, nullptr),
+      compareCase.status);
   EXPECT_EQ(comparison.invalid_identifier, compareCase.invalidIdentifier);
   if (compareCase.status != HWID_STATUS_OK) {
     const std::string& invalid =

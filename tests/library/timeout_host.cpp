@@ -45,11 +45,10 @@ int main() {
                    std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
 
   // A fresh thread, with a connection of its own on the same script, whose next Next answers.
-  const std::string expected =
-      hwid::testing::DirectOutput(hwid::Output::CurrentIdentifier);
-  passed &= Check(hwid_identifier(HWID_LAYOUT_CURRENT, buffer, sizeof buffer, &needed) ==
-                      HWID_STATUS_OK,
-                  "the next call is answered");
+  const std::string expected = hwid::testing::DirectOutput(hwid::Output::CurrentIdentifier);
+  passed &=
+      Check(hwid_identifier(HWID_LAYOUT_CURRENT, buffer, sizeof buffer, &needed) == HWID_STATUS_OK,
+            "the next call is answered");
   passed &= Check(buffer == expected, "the answer is the program's");
   return passed ? 0 : 1;
 }

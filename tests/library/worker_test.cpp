@@ -51,16 +51,17 @@ TEST_P(HostStateTest, ReadsWhatTheProgramPrints) {
   EXPECT_EQ(script.LiveConnections(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hosts, HostStateTest,
-    ::testing::Values(
-        HostCase{"NoComState", {}},
-        HostCase{"ThreadInOtherApartment", {{Step::CoInitializeEx, RPC_E_CHANGED_MODE}}},
-        HostCase{"SecurityAlreadySet", {{Step::CoInitializeSecurity, RPC_E_TOO_LATE}}},
-        HostCase{"Both",
-                 {{Step::CoInitializeEx, RPC_E_CHANGED_MODE},
-                  {Step::CoInitializeSecurity, RPC_E_TOO_LATE}}}),
-    ::hwid::testing::CaseName());
+INSTANTIATE_TEST_SUITE_P(Hosts, HostStateTest,
+                         ::testing::Values(HostCase{"NoComState", {}},
+                                           HostCase{"ThreadInOtherApartment",
+                                                    {{Step::CoInitializeEx, RPC_E_CHANGED_MODE}}},
+                                           HostCase{"SecurityAlreadySet",
+                                                    {{Step::CoInitializeSecurity, RPC_E_TOO_LATE}}},
+                                           HostCase{
+                                               "Both",
+                                               {{Step::CoInitializeEx, RPC_E_CHANGED_MODE},
+                                                {Step::CoInitializeSecurity, RPC_E_TOO_LATE}}}),
+                         ::hwid::testing::CaseName());
 
 TEST(LibraryThreadTest, AnswersEveryThreadAtOnce) {
   library::UseComRuntime(LastingScript());
