@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "hwid/identifier.h"
+#include "Wmioperationsunit/wmi_operations.h"
+#include "identifier/identifier.h"
 
 namespace hwid {
 
@@ -13,16 +14,6 @@ Mode ChooseMode(int argc, const char* const* argv) {
   return std::strcmp(argv[1], "oldtrial") == 0 ? Mode::LegacyIdentifier : Mode::CurrentIdentifier;
 }
 
-std::string ModeOutput(Mode mode) {
-  switch (mode) {
-    case Mode::BareSerial:
-      return BareSerialText();
-    case Mode::LegacyIdentifier:
-      return ComposeLegacyIdentifier();
-    case Mode::CurrentIdentifier:
-      return ComposeCurrentIdentifier();
-  }
-  return {};
-}
+std::string ModeOutput(Mode mode) { return OutputText(mode, GetWMIOperations()); }
 
 }  // namespace hwid

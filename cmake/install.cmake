@@ -1,7 +1,10 @@
-# cmake --install: the two programs, README and licence (component runtime), and the library
-# with its public headers and package config, so that find_package(hwid CONFIG) gives hwid::core
-# (component development). CPack packs them: .tar.gz and .deb on Linux, and on Windows a .zip of
-# the runtime component alone, flat, for handing to customers; SHA256SUMS goes beside them.
+# cmake --install: the two programs, the shared library (libhwid.so.1, hwid.dll), README and
+# licence (component runtime), and the static library with the public headers, the shared
+# library's link name or import library, the package config and a pkg-config file, so that
+# find_package(hwid CONFIG) gives hwid::core and hwid::shared (component development). CPack packs
+# them: .tar.gz and .deb on Linux, and on Windows a .zip of the runtime component alone, flat, for
+# handing to customers, with the C header and import library beside hwid.dll; SHA256SUMS goes
+# beside the packages.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -17,6 +20,15 @@ set(HWID_INSTALL_CONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/hwid)
 install(TARGETS hwid hwid-inspect RUNTIME DESTINATION ${HWID_INSTALL_RUNTIME_DIR}
         COMPONENT runtime)
 install(FILES README.md LICENSE DESTINATION ${HWID_INSTALL_DOC_DIR} COMPONENT runtime)
+install(TARGETS hwid_shared EXPORT hwidTargets
+        RUNTIME DESTINATION ${HWID_INSTALL_RUNTIME_DIR} COMPONENT runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+                NAMELINK_COMPONENT development
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+if(WIN32)
+  install(FILES include/hwid/hwid.h $<TARGET_LINKER_FILE:hwid_shared>
+          DESTINATION ${HWID_INSTALL_RUNTIME_DIR} COMPONENT runtime)
+endif()
 
 install(TARGETS hwid_core hwid_platform EXPORT hwidTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
@@ -29,6 +41,13 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/hwidConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/hwidConfig.cmake ${PROJECT_BINARY_DIR}/hwidConfigVersion.cmake
         DESTINATION ${HWID_INSTALL_CONFIG_DIR} COMPONENT development)
+
+# pkg-config finds the prefix from where hwid.pc lies, so the installed tree can be moved.
+set(HWID_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH HWID_PKGCONFIG_TO_PREFIX /prefix/${HWID_PKGCONFIG_DIR} /prefix)
+configure_file(cmake/hwid.pc.in ${PROJECT_BINARY_DIR}/hwid.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/hwid.pc DESTINATION ${HWID_PKGCONFIG_DIR}
+        COMPONENT development)
 
 set(CPACK_PACKAGE_NAME hwid)
 set(CPACK_PACKAGE_VENDOR "The hwid authors")

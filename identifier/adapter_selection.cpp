@@ -124,12 +124,4 @@ std::vector<AdapterConfiguration> AdapterConfigurations(TWMIOperations& wmi) {
   return configurations;
 }
 
-std::string AllAdapterAddresses() { return AllAdapterAddresses(GetWMIOperations()); }
-std::string PhysicalAdapterAddresses() { return PhysicalAdapterAddresses(GetWMIOperations()); }
-std::string AdapterAddressText() { return AdapterAddressText(GetWMIOperations()); }
-AdapterSelection SelectAdapterAddresses() { return SelectAdapterAddresses(GetWMIOperations()); }
-std::vector<AdapterConfiguration> AdapterConfigurations() {
-  return AdapterConfigurations(GetWMIOperations());
-}
-
 }  // namespace hwid

@@ -1,5 +1,5 @@
 // The adapter selection on a given WMI query service, and its steps; the functions the library
-// offers, on the process-wide service, are in hwid/adapter_selection.h.
+// offers, run on its own thread, are in hwid/adapter_selection.h.
 #pragma once
 
 #include <string>

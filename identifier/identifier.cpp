@@ -101,8 +101,6 @@ std::string SignedSerialText(std::optional<std::uint32_t> serial) {
   return std::to_string(static_cast<std::int32_t>(serial.value_or(0)));
 }
 
-std::string BareSerialText() { return SignedSerialText(VolumeSerialNumber()); }
-
 std::string EncodeCharacterCodes(std::string_view text) {
   std::string encoded;
   AppendCharacterCodes(encoded, text);
@@ -209,14 +207,20 @@ std::string ComposeCurrentIdentifier(std::string_view serialText, std::string_vi
   return ComposeIdentifier(serialText, addressText, "\t");
 }
 
-std::string ComposeLegacyIdentifier() {
-  const std::string serial = VolumeSerialText();
-  return ComposeLegacyIdentifier(serial, AdapterAddressText());
-}
-
-std::string ComposeCurrentIdentifier() {
-  const std::string serial = VolumeSerialText();
-  return ComposeCurrentIdentifier(serial, AdapterAddressText());
+std::string OutputText(Output output, TWMIOperations& wmi) {
+  switch (output) {
+    case Output::BareSerial:
+      return SignedSerialText(VolumeSerialNumber());
+    case Output::LegacyIdentifier: {
+      const std::string serial = VolumeSerialText();
+      return ComposeLegacyIdentifier(serial, AdapterAddressText(wmi));
+    }
+    case Output::CurrentIdentifier: {
+      const std::string serial = VolumeSerialText();
+      return ComposeCurrentIdentifier(serial, AdapterAddressText(wmi));
+    }
+  }
+  return {};
 }
 
 }  // namespace hwid

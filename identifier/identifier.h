@@ -10,6 +10,12 @@
 
 namespace hwid {
 
+class TWMIOperations;
+
+// What `hwid` prints for `output`, read on the calling thread through `wmi`: the program's own
+// path, and what the library's thread runs for its callers.
+std::string OutputText(Output output, TWMIOperations& wmi);
+
 // Between the serial text and the address codes.
 inline constexpr std::string_view kSeparator = "010";
 // The codes of "\r\n" that end every address line.

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "identifier/adapter_selection.h"
 #include "identifier/identifier.h"
 #include "inspect/inspector.h"
 #include "inspect/json_text.h"
@@ -128,9 +129,11 @@ MachineFacts ReadMachineFacts() {
   MachineFacts facts;
   facts.serial = VolumeSerialNumber();
   facts.serialText = VolumeSerialText();
-  facts.bareSerial = BareSerialText();
-  facts.selection = SelectAdapterAddresses();
-  facts.configurations = AdapterConfigurations();
+  // On this thread through the process-wide service, as `hwid` reads them.
+  TWMIOperations& wmi = GetWMIOperations();
+  facts.bareSerial = OutputText(hwid::Output::BareSerial, wmi);
+  facts.selection = SelectAdapterAddresses(wmi);
+  facts.configurations = AdapterConfigurations(wmi);
   // The composition `hwid oldtrial` and `hwid WORD` run, on the same selection.
   facts.legacyIdentifier = ComposeLegacyIdentifier(facts.serialText, facts.selection.addressText);
   facts.currentIdentifier = ComposeCurrentIdentifier(facts.serialText, facts.selection.addressText);

@@ -12,7 +12,7 @@ cmake --preset release >/dev/null
 cmake --preset fuzz >/dev/null
 
 root=$(pwd)
-ours=(app identifier Wmioperationsunit inspect include platform tests bench)
+ours=(app identifier Wmioperationsunit inspect include platform tests bench bindings)
 status=0
 step() { printf '\n== %s\n' "$*"; }
 

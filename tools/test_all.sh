@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
           libgtest-dev libgmock-dev googletest libbenchmark-dev iproute2
-          g++-mingw-w64-x86-64-posix wine wine64 nodejs npm)
+          g++-mingw-w64-x86-64-posix wine wine64 python3-venv python3-setuptools python3-wheel
+          python3-pytest mono-mcs mono-runtime nodejs npm)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||

@@ -1,7 +1,8 @@
 // Which network adapter addresses make up the identifier of this machine. One address counts as
 // it is; of several, only those of adapters owning a hardware resource (IRQ, device memory, I/O
 // ports) count, or all of them when none owns one. Every fact comes from WMI; address texts are
-// tab-joined lists.
+// tab-joined lists. The functions read this machine on the library's thread, as those of
+// hwid/identifier.h do, and answer as if WMI reported no adapter when it did not answer in time.
 #pragma once
 
 #include <string>

@@ -8,7 +8,9 @@
  *   writes text takes `buffer` and its `size` in bytes (room for the terminating NUL included)
  *   and stores the size it needs, NUL included, in `*needed` when `needed` is not null. When the
  *   text does not fit, nothing is written to the buffer and the status is
- *   HWID_STATUS_BUFFER_TOO_SMALL; a null buffer with size 0 asks for the size alone.
+ *   HWID_STATUS_BUFFER_TOO_SMALL; a null buffer with size 0 asks for the size alone. With any
+ *   other status but HWID_STATUS_OK, `*needed` is 0. A result structure (`hwid_decoded`,
+ *   `hwid_comparison`) is filled whether or not the addresses fit.
  * - Lists of addresses are tab-joined texts (addresses never hold a tab); the counts in the
  *   result structures say how many addresses there are, so an empty list is told from a list
  *   holding one empty address.
@@ -36,11 +38,11 @@ extern "C" {
 
 typedef enum hwid_status {
   HWID_STATUS_OK = 0,
-  HWID_STATUS_BUFFER_TOO_SMALL = 1,    /* *needed says how large the buffer must be */
-  HWID_STATUS_TIMED_OUT = 2,           /* the machine did not answer within the time limit */
-  HWID_STATUS_INVALID_ARGUMENT = 3,    /* a null pointer, a bad size or an unknown enum value */
-  HWID_STATUS_INVALID_IDENTIFIER = 4,  /* the text is not an identifier in either layout */
-  HWID_STATUS_INTERNAL_ERROR = 5       /* out of memory, or the worker thread could not start */
+  HWID_STATUS_BUFFER_TOO_SMALL = 1,   /* *needed says how large the buffer must be */
+  HWID_STATUS_TIMED_OUT = 2,          /* the machine did not answer within the time limit */
+  HWID_STATUS_INVALID_ARGUMENT = 3,   /* a null pointer, a bad size or an unknown enum value */
+  HWID_STATUS_INVALID_IDENTIFIER = 4, /* the text is not an identifier in either layout */
+  HWID_STATUS_INTERNAL_ERROR = 5      /* out of memory, or the worker thread could not start */
 } hwid_status;
 
 typedef enum hwid_layout {
@@ -67,8 +69,8 @@ typedef struct hwid_comparison {
   hwid_verdict verdict;
   int serial_changed; /* 1 when the serials differ, else 0 */
   size_t common_count;
-  size_t added_count;   /* in the second identifier only */
-  size_t removed_count; /* in the first identifier only */
+  size_t added_count;     /* in the second identifier only */
+  size_t removed_count;   /* in the first identifier only */
   int invalid_identifier; /* HWID_STATUS_INVALID_IDENTIFIER: 1 or 2, the one that is invalid */
   size_t error_position;  /* HWID_STATUS_INVALID_IDENTIFIER: as in hwid_decoded */
 } hwid_comparison;
@@ -88,8 +90,7 @@ HWID_API uint32_t hwid_timeout_ms(void);
 HWID_API hwid_status hwid_bare_serial(char* buffer, size_t size, size_t* needed);
 
 /* What `hwid oldtrial` (HWID_LAYOUT_LEGACY) or `hwid x` (HWID_LAYOUT_CURRENT) prints. */
-HWID_API hwid_status hwid_identifier(hwid_layout layout, char* buffer, size_t size,
-                                     size_t* needed);
+HWID_API hwid_status hwid_identifier(hwid_layout layout, char* buffer, size_t size, size_t* needed);
 
 /* Decodes `length` bytes of `identifier` (no NUL needed). Fills `*decoded` and writes the
  * addresses, tab-joined, to `addresses`. */

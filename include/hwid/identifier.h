@@ -1,8 +1,14 @@
 // The machine identifier that `hwid` prints: the volume serial text, "010", then the sorted
 // adapter addresses with every character written as its decimal code. The zero-argument functions
 // read this machine; the overloads take their inputs, so the same code composes any identifier.
+//
+// Reading this machine from inside another program: the library reads it on a thread of its own,
+// started on first use and set up exactly as the `hwid` program's main thread is, so the answer
+// does not depend on the calling thread's COM apartment, on COM security the host has set, or on
+// how many threads call at once. Each reading waits at most the time limit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,7 +25,7 @@ std::string VolumeSerialText();
 // The serial as C's "%d" prints it: a set top bit gives a minus sign; unreadable prints "0".
 std::string SignedSerialText(std::optional<std::uint32_t> serial);
 
-// What `hwid` prints with no argument.
+// What `hwid` prints with no argument; empty when the machine was not read (see ReadOutput).
 std::string BareSerialText();
 
 // Layouts from given inputs: `addressText` is a tab-joined list of addresses. An empty serial
@@ -27,8 +33,36 @@ std::string BareSerialText();
 std::string ComposeLegacyIdentifier(std::string_view serialText, std::string_view addressText);
 std::string ComposeCurrentIdentifier(std::string_view serialText, std::string_view addressText);
 
-// Layouts of this machine: what `hwid oldtrial` and `hwid` with any other argument print.
+// Layouts of this machine: what `hwid oldtrial` and `hwid` with any other argument print; empty
+// when the machine was not read (see ReadOutput). No identifier is empty.
 std::string ComposeLegacyIdentifier();
 std::string ComposeCurrentIdentifier();
+
+// The three outputs of `hwid`: no argument, exactly "oldtrial", any other first argument.
+enum class Output {
+  BareSerial,
+  LegacyIdentifier,
+  CurrentIdentifier,
+};
+
+enum class ReadStatus {
+  Ok,
+  TimedOut,       // the machine did not answer within the time limit
+  InternalError,  // out of memory, or the library's thread could not start
+};
+
+struct Reading {
+  ReadStatus status = ReadStatus::InternalError;
+  std::string text;  // what `hwid` prints, when the status is Ok; else empty
+};
+
+// One output of this machine, and whether it was read. After a time-out the thread that did not
+// answer is left behind and the next reading starts a fresh one.
+Reading ReadOutput(Output output);
+
+// The time limit of each reading of this machine (default 30 s), for readings that start after it
+// is set. False, and the limit unchanged, unless it is 1 ms to 2^32 - 1 ms.
+bool SetTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds TimeLimit();
 
 }  // namespace hwid

@@ -1,7 +1,9 @@
 #include "tests/fakes/scripted_wmi.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "platform/wbem_stubs.h"
 
@@ -437,6 +439,12 @@ ScriptedWmi::LedgerEntry& ScriptedWmi::NewLedgerEntry(std::string_view kind, boo
 HRESULT ScriptedWmi::NextStatus(Step step) {
   const int occurrence = ++counts_[step];
   faultPoints_.push_back({step, occurrence});
+  if (hangs_.contains({step, occurrence})) {
+    hanging_.fetch_add(1, std::memory_order_release);
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+  }
   const auto found = statuses_.find({step, occurrence});
   return found == statuses_.end() ? S_OK : found->second;
 }

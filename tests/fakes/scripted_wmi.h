@@ -4,11 +4,13 @@
 // hands out, so a release too many is recorded instead of freeing memory twice.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -99,6 +101,12 @@ class ScriptedWmi final : public ComRuntime {
   void Fail(Step step, int occurrence, HRESULT status = E_FAIL) {
     SetStatus(step, occurrence, status);
   }
+  // The occurrence-th call of `step` never returns, as a broken WMI repository can do. A script
+  // that hangs must never be destroyed.
+  void Hang(Step step, int occurrence) { hangs_.insert({step, occurrence}); }
+  // How many calls are hanging; once a caller sees one, it sees every call the script logged
+  // before it.
+  [[nodiscard]] int Hanging() const { return hanging_.load(std::memory_order_acquire); }
 
   // Every call in order, AddRef and Release included, as readable text.
   [[nodiscard]] const std::vector<std::string>& Log() const { return log_; }
@@ -171,6 +179,8 @@ class ScriptedWmi final : public ComRuntime {
  private:
   std::map<std::wstring, std::vector<ScriptedObject>, std::less<>> answers_;
   std::map<std::pair<Step, int>, HRESULT> statuses_;
+  std::set<std::pair<Step, int>> hangs_;
+  std::atomic<int> hanging_{0};
   std::map<Step, int> counts_;
   std::vector<std::string> log_;
   std::vector<std::wstring> queries_;

@@ -20,19 +20,20 @@ file(STRINGS ${BUILD_DIR}/CMakeCache.txt build_type REGEX "^CMAKE_BUILD_TYPE:")
 string(REGEX REPLACE "^[^=]*=" "" build_type "${build_type}")
 string(TOLOWER "${build_type}" build_type)
 set(library_files
-    include/hwid/adapter_selection.h include/hwid/decode.h include/hwid/identifier.h
-    include/hwid/version.h lib/cmake/hwid/hwidConfig.cmake
+    include/hwid/adapter_selection.h include/hwid/decode.h include/hwid/hwid.h
+    include/hwid/identifier.h include/hwid/version.h lib/cmake/hwid/hwidConfig.cmake
     lib/cmake/hwid/hwidConfigVersion.cmake lib/cmake/hwid/hwidTargets.cmake
     lib/cmake/hwid/hwidTargets-${build_type}.cmake lib/libhwid_core.a)
 set(expected_TGZ)
 set(expected_DEB)
 foreach(file bin/hwid bin/hwid-inspect share/doc/hwid/LICENSE share/doc/hwid/README.md
-        ${library_files} lib/libhwid_platform.a)
+        ${library_files} lib/libhwid_platform.a lib/libhwid.so lib/libhwid.so.1
+        lib/libhwid.so.${version} lib/pkgconfig/hwid.pc)
   list(APPEND expected_TGZ hwid-${version}-Linux/${file})
   list(APPEND expected_DEB ./usr/${file})
 endforeach()
 set(expected_ZIP)
-foreach(file hwid.exe hwid-inspect.exe LICENSE README.md)
+foreach(file hwid.exe hwid-inspect.exe hwid.dll hwid.h libhwid.dll.a LICENSE README.md)
   list(APPEND expected_ZIP hwid-${version}-windows-x64/${file})
 endforeach()
 

@@ -55,6 +55,7 @@ inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 inline constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
 inline constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0);
+inline constexpr HRESULT RPC_E_CHANGED_MODE = static_cast<HRESULT>(0x80010106);
 inline constexpr HRESULT RPC_E_TOO_LATE = static_cast<HRESULT>(0x80010119);
 inline constexpr HRESULT WBEM_S_NO_ERROR = 0;
 inline constexpr HRESULT WBEM_S_FALSE = 1;

@@ -1,13 +1,22 @@
 #!/bin/bash
 # The shipped executables run on a bare Windows: each imports only DLLs that come with the
-# system, exports exactly the module hooks (they share one start-up), and stays small.
-# Usage: check_exe_tables.sh OBJDUMP EXE...
+# system, exports exactly the module hooks (they share one start-up), and stays small. With
+# --dll, the same for hwid.dll, which exports exactly the C interface.
+# Usage: check_exe_tables.sh OBJDUMP [--dll] FILE...
 set -euo pipefail
 
 readonly objdump=$1
 shift
-readonly kMaxBytes=$((256 * 1024))
-readonly expectedExports=$'@@Wmioperationsunit@Finalize\n@@Wmioperationsunit@Initialize'
+if [[ ${1:-} == --dll ]]; then
+  shift
+  readonly kMaxBytes=$((320 * 1024))
+  expectedExports=$(printf '%s\n' hwid_bare_serial hwid_compare hwid_decode hwid_identifier \
+    hwid_set_timeout_ms hwid_status_name hwid_timeout_ms hwid_version | sort)
+  readonly expectedExports
+else
+  readonly kMaxBytes=$((256 * 1024))
+  readonly expectedExports=$'@@Wmioperationsunit@Finalize\n@@Wmioperationsunit@Initialize'
+fi
 failures=0
 
 fail() {

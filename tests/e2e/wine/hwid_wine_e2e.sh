@@ -6,8 +6,9 @@
 # adapters take the all-addresses path; the expected texts below follow Wine.
 #
 # Usage: hwid_wine_e2e.sh prefix PREFIX     make a fresh prefix
-#        hwid_wine_e2e.sh case PREFIX HWID_EXE INSPECT_EXE CMAKE CASE
-#                                           run one case against that prefix
+#        hwid_wine_e2e.sh case PREFIX HWID_EXE INSPECT_EXE CMAKE CASE [DLL HOST_EXE EXAMPLE_EXE]
+#                                           run one case against that prefix (the library_hosts
+#                                           case runs the library's host programs as well)
 #        hwid_wine_e2e.sh cleanup PREFIX    stop its server and delete it
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -euo pipefail
@@ -117,6 +118,33 @@ inspect() {
     fail "hwid-inspect.exe differs from hwid.exe"
 }
 
+# library_host MODE: every answer library_host.exe prints in MODE (six per caller: bare serial,
+# legacy and current identifier, from hwid.dll then from hwid::core) is what hwid.exe prints here.
+library_host() {
+  local mode=$1 output="$WINEPREFIX/output" status=0
+  ip netns exec "$namespace" wine 'C:\library_host.exe' "$mode" </dev/null 2>/dev/null |
+    tr -d '\r' >"$output" || status=$?
+  if [[ $status -ne 0 ]]; then
+    fail "library host $mode: exit status $status"
+  fi
+  local expected=() line number=0
+  expected[0]=$(ip netns exec "$namespace" wine 'C:\hwid.exe' </dev/null 2>/dev/null)
+  expected[1]=$(ip netns exec "$namespace" wine 'C:\hwid.exe' oldtrial </dev/null 2>/dev/null)
+  expected[2]=$(ip netns exec "$namespace" wine 'C:\hwid.exe' x </dev/null 2>/dev/null)
+  while IFS= read -r line; do
+    if [[ $line != "${expected[number % 3]}" ]]; then
+      fail "library host $mode, answer $((number + 1)): [$line], hwid.exe prints" \
+        "[${expected[number % 3]}]"
+    fi
+    number=$((number + 1))
+  done <"$output"
+  local callers=1
+  [[ $mode == threads ]] && callers=8
+  if ((number != 6 * callers)); then
+    fail "library host $mode: $number answers, expected $((6 * callers))"
+  fi
+}
+
 run_case() {
   case $1 in
     no_adapter)
@@ -151,6 +179,18 @@ run_case() {
       hwid current "305419896010${tab}${mac3Codes}1310${tab}${mac2Codes}1310" currentlayout
       inspect all-addresses
       ;;
+    library_hosts)
+      start_case A1B2C3D4 "$mac1"
+      # What the hosts are checked against: hwid.exe here sees the adapter.
+      hwid current "2712847316010${tab}${mac1Codes}1310" currentlayout
+      cp "$dll" "$hostExe" "$exampleExe" "$WINEPREFIX/drive_c/"
+      mv "$WINEPREFIX/drive_c/$(basename "$hostExe")" "$WINEPREFIX/drive_c/library_host.exe"
+      mv "$WINEPREFIX/drive_c/$(basename "$exampleExe")" "$WINEPREFIX/drive_c/licence_check.exe"
+      for mode in mta sta security threads; do
+        library_host "$mode"
+      done
+      check c_example "2712847316010${tab}${mac1Codes}1310"$'\r\n' wine 'C:\licence_check.exe'
+      ;;
     *)
       echo "unknown case $1" >&2
       exit 2
@@ -166,7 +206,7 @@ case $command in
     wineserver -w
     ;;
   case)
-    readonly hwidExe=$3 inspectExe=$4 cmake=$5
+    readonly hwidExe=$3 inspectExe=$4 cmake=$5 dll=${7:-} hostExe=${8:-} exampleExe=${9:-}
     run_case "$6"
     exit $((failures > 0))
     ;;

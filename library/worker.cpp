@@ -1,0 +1,147 @@
+#include "library/worker.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "library/hosted_com_runtime.h"
+
+namespace hwid::library {
+namespace {
+
+constexpr std::chrono::milliseconds kDefaultTimeLimit{30000};
+
+// What one thread and its callers share.
+struct Worker {
+  std::mutex mutex;
+  std::condition_variable wake;      // a job queued, or the thread abandoned
+  std::condition_variable finished;  // a job done
+  std::deque<std::shared_ptr<Job>> queue;
+  bool abandoned = false;
+};
+
+// Callers' shared state. Never destroyed: a host thread may call while the process exits.
+struct Engine {
+  std::mutex mutex;
+  std::shared_ptr<Worker> current;
+  ComRuntime* runtime = &SystemComRuntime();
+  std::atomic<std::uint32_t> limitMilliseconds{kDefaultTimeLimit.count()};
+};
+
+Engine& TheEngine() {
+  static Engine* const engine = new Engine();
+  return *engine;
+}
+
+// The thread's body. Everything it touches is its own or shared through `worker`, so it may be
+// stuck in WMI while the process exits. It ends once abandoned and idle.
+void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
+  HostedComRuntime runtime(base);
+  TWMIOperations wmi(runtime);
+  std::unique_lock lock(worker->mutex);
+  for (;;) {
+    worker->wake.wait(lock, [&worker] { return !worker->queue.empty() || worker->abandoned; });
+    if (worker->queue.empty()) {
+      return;
+    }
+    const std::shared_ptr<Job> job = std::move(worker->queue.front());
+    worker->queue.pop_front();
+    lock.unlock();
+    bool failed = false;
+    // Nothing may leave a thread's body; the only exception a reading throws is bad_alloc.
+    try {
+      job->Run(wmi);
+    } catch (...) {
+      failed = true;
+    }
+    lock.lock();
+    job->done = true;
+    job->failed = failed;
+    worker->finished.notify_all();
+  }
+}
+
+void Abandon(Engine& engine, const std::shared_ptr<Worker>& worker) {
+  {
+    const std::lock_guard lock(worker->mutex);
+    worker->abandoned = true;
+  }
+  worker->wake.notify_one();
+  const std::lock_guard lock(engine.mutex);
+  if (engine.current == worker) {
+    engine.current.reset();
+  }
+}
+
+// The current thread, started if there is none; null if it cannot start.
+std::shared_ptr<Worker> CurrentWorker(Engine& engine) {
+  const std::lock_guard lock(engine.mutex);
+  if (!engine.current) {
+    auto worker = std::make_shared<Worker>();
+    try {
+      std::thread(Serve, worker, std::ref(*engine.runtime)).detach();
+    } catch (const std::system_error&) {
+      return nullptr;
+    }
+    engine.current = std::move(worker);
+  }
+  return engine.current;
+}
+
+}  // namespace
+
+ReadStatus RunOnWorker(const std::shared_ptr<Job>& job) {
+  Engine& engine = TheEngine();
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(engine.limitMilliseconds.load());
+  const std::shared_ptr<Worker> worker = CurrentWorker(engine);
+  if (!worker) {
+    return ReadStatus::InternalError;
+  }
+  {
+    std::unique_lock lock(worker->mutex);
+    worker->queue.push_back(job);
+    worker->wake.notify_one();
+    if (worker->finished.wait_until(lock, deadline, [&job] { return job->done; })) {
+      return job->failed ? ReadStatus::InternalError : ReadStatus::Ok;
+    }
+  }
+  Abandon(engine, worker);
+  return ReadStatus::TimedOut;
+}
+
+void UseComRuntime(ComRuntime& runtime) {
+  Engine& engine = TheEngine();
+  std::shared_ptr<Worker> worker;
+  {
+    const std::lock_guard lock(engine.mutex);
+    engine.runtime = &runtime;
+    worker = engine.current;
+  }
+  if (worker) {
+    Abandon(engine, worker);
+  }
+}
+
+}  // namespace hwid::library
+
+namespace hwid {
+
+bool SetTimeLimit(std::chrono::milliseconds limit) {
+  if (limit.count() < 1 || limit.count() > std::numeric_limits<std::uint32_t>::max()) {
+    return false;
+  }
+  library::TheEngine().limitMilliseconds.store(static_cast<std::uint32_t>(limit.count()));
+  return true;
+}
+
+std::chrono::milliseconds TimeLimit() {
+  return std::chrono::milliseconds(library::TheEngine().limitMilliseconds.load());
+}
+
+}  // namespace hwid
