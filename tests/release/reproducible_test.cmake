@@ -2,8 +2,8 @@
 # different times, and compares the SHA-256 of every installed file and every package. Anyone
 # with the same toolchain must get a release's very bytes from its commit.
 # Usage: cmake -DSOURCE_DIR=<tree> -DWORK_DIR=<scratch> -DBUILD_TYPE=<Release|MinSizeRel>
-#        -DGENERATOR=<generator> -DCXX_COMPILER=<compiler> [-DTOOLCHAIN_FILE=<file>]
-#        [-DCPACK=<cpack>] [-DJOBS=<n>] -P reproducible_test.cmake
+#        -DGENERATOR=<generator> -DCXX_COMPILER=<compiler> [-DC_COMPILER=<compiler>]
+#        [-DTOOLCHAIN_FILE=<file>] [-DCPACK=<cpack>] [-DJOBS=<n>] -P reproducible_test.cmake
 # A toolchain file inside SOURCE_DIR is taken from each copy.
 
 cmake_minimum_required(VERSION 3.25)
@@ -43,17 +43,20 @@ function(build copy_dir source_name result_var)
   list(TRANSFORM entries PREPEND ${SOURCE_DIR}/)
   file(COPY ${entries} DESTINATION ${source})
 
-  set(toolchain)
+  set(compilers)
+  if(C_COMPILER)
+    set(compilers -DCMAKE_C_COMPILER=${C_COMPILER})
+  endif()
   if(TOOLCHAIN_FILE)
     file(RELATIVE_PATH inside ${SOURCE_DIR} ${TOOLCHAIN_FILE})
     if(inside MATCHES "^\\.\\./")
-      set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE})
+      list(APPEND compilers -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE})
     else()
-      set(toolchain -DCMAKE_TOOLCHAIN_FILE=${source}/${inside})
+      list(APPEND compilers -DCMAKE_TOOLCHAIN_FILE=${source}/${inside})
     endif()
   endif()
   run(${CMAKE_COMMAND} -S ${source} -B ${binary} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
-      -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${toolchain} -DHWID_BUILD_TESTS=OFF
+      -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${compilers} -DHWID_BUILD_TESTS=OFF
       -DHWID_BUILD_BENCHMARKS=OFF -DHWID_BUILD_FUZZERS=OFF)
   run(${CMAKE_COMMAND} --build ${binary} -j ${JOBS})
   run(${CMAKE_COMMAND} --install ${binary} --prefix ${copy_dir}/installed --strip)
