@@ -48,9 +48,11 @@ TEST(VolumeInformation, AskedForNamesAreEmptyAndTheOtherFactsAreFilledIn) {
 TEST(VolumeInformation, EveryOtherRootFails) {
   for (const char* root : {"D:\\", "C:", "C:\\Windows\\", "/", ""}) {
     DWORD serial = 0x12345678;
+    SetLastError(0);
     EXPECT_FALSE(GetVolumeInformationA(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
         << root;
     EXPECT_EQ(serial, 0x12345678u) << "a failed call leaves the serial alone";
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND) << root;
   }
   EXPECT_FALSE(GetVolumeInformationA(nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0));
 }
