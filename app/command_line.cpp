@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/win32.h"
+
 namespace hwid {
 namespace {
 
@@ -30,6 +32,8 @@ std::size_t SkipProgramName(std::string_view text) {
   }
   return position;
 }
+
+bool IsAnsiLeadByte(char byte) { return IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE; }
 
 }  // namespace
 
@@ -65,6 +69,14 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine,
     }
     arguments.push_back(std::move(argument));
   }
+}
+
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv,
+                                          const std::optional<CommandLineText>& commandLine) {
+  if (!commandLine) {
+    return {argv, argv + argc};
+  }
+  return SplitCommandLine(commandLine->text, commandLine->programPath, IsAnsiLeadByte);
 }
 
 }  // namespace hwid

@@ -1,10 +1,13 @@
-// How start-up turns a command line given as one text into the argument vector, where the
-// platform hands the program its command line that way.
+// How start-up builds the argument vector, splitting the command line where the platform hands
+// it over as one text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/process.h"
 
 namespace hwid {
 
@@ -17,5 +20,11 @@ using LeadBytePredicate = bool (*)(char byte);
 std::vector<std::string> SplitCommandLine(std::string_view commandLine,
                                           std::string_view programPath,
                                           LeadBytePredicate isLeadByte);
+
+// argc and argv are what the C runtime passed to main, commandLine what the platform gave
+// (ProgramCommandLine()). Given a text, the vector is that text split with the ANSI code page's
+// lead bytes, argv[0] being the program file's path; otherwise it is argv as it came.
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv,
+                                          const std::optional<CommandLineText>& commandLine);
 
 }  // namespace hwid

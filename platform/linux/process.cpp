@@ -4,8 +4,6 @@
 
 namespace hwid {
 
-std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
-  return {argv, argv + argc};
-}
+std::optional<CommandLineText> ProgramCommandLine() { return std::nullopt; }
 
 }  // namespace hwid

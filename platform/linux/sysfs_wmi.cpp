@@ -3,12 +3,14 @@
 
 #include "platform/linux/sysfs_wmi.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,10 +30,24 @@ constexpr unsigned long kArphrdLoopback = 772;
 constexpr unsigned long kResourceIo = 0x100;   // IORESOURCE_IO
 constexpr unsigned long kResourceMem = 0x200;  // IORESOURCE_MEM
 
+// What Windows would list for an adapter's device, in the order its associators come.
+struct Resources {
+  bool interrupt = false;
+  bool memory = false;
+  bool port = false;
+
+  Resources& operator|=(const Resources& other) {
+    interrupt = interrupt || other.interrupt;
+    memory = memory || other.memory;
+    port = port || other.port;
+    return *this;
+  }
+};
+
 struct Adapter {
   DWORD index = 0;
   std::wstring macAddress;  // six upper-case hex pairs joined by colons
-  fs::path dir;             // <sysfs>/class/net/<name>
+  std::vector<std::wstring> resourceClasses;
 };
 
 // Calls visit(entry) for every entry of `dir`; a missing or unreadable directory has none.
@@ -45,24 +61,27 @@ void ForEachEntry(const fs::path& dir, Visit visit) {
   }
 }
 
-struct FileCloser {
-  // Read-only: nothing is waiting to be written, so a failing close loses nothing.
-  void operator()(std::FILE* stream) const { static_cast<void>(std::fclose(stream)); }
-};
+bool HasEntries(const fs::path& dir) {
+  std::error_code error;
+  return fs::directory_iterator(dir, error) != fs::directory_iterator();
+}
 
-// A whole sysfs attribute (they are at most a page), or nothing when it cannot be read.
+// A whole sysfs attribute (they are at most a page), or nothing when it cannot be read. Plain
+// read(2): a stdio stream would cost a buffer and a stat per file.
 std::optional<std::string> ReadText(const fs::path& file) {
-  const std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(file.c_str(), "r"));
-  if (!stream) {
+  const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
     return std::nullopt;
   }
   std::string text;
   char buffer[4096];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) {
-    text.append(buffer, count);
+  ssize_t count = 0;
+  while ((count = ::read(descriptor, buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<std::size_t>(count));
   }
-  if (std::ferror(stream.get()) != 0) {
+  // Read-only: nothing is waiting to be written, so a failing close loses nothing.
+  static_cast<void>(::close(descriptor));
+  if (count < 0) {
     return std::nullopt;
   }
   return text;
@@ -122,15 +141,6 @@ std::optional<std::wstring> MacAddressText(const std::string& sysfsAddress) {
   return text;
 }
 
-// Windows lists message-signalled interrupts as IRQ resources too.
-bool HasInterrupt(const fs::path& device) {
-  bool anyMessageSignalled = false;
-  ForEachEntry(device / "msi_irqs",
-               [&](const fs::directory_entry&) { anyMessageSignalled = true; });
-  const std::optional<unsigned long> irq = ReadNumber(device / "irq");
-  return anyMessageSignalled || (irq.has_value() && *irq != 0);
-}
-
 // The non-empty pieces of `text` between separators.
 std::vector<std::string_view> Split(std::string_view text, char separator) {
   std::vector<std::string_view> pieces;
@@ -144,15 +154,20 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
   return pieces;
 }
 
-struct Ranges {
-  bool memory = false;
-  bool port = false;
-};
+// The bus a device sits on: the last name of its subsystem link ("../../bus/pci" is "pci").
+std::string Bus(const fs::path& device) {
+  std::error_code error;
+  const fs::path subsystem = fs::read_symlink(device / "subsystem", error);
+  return error ? std::string() : subsystem.filename().string();
+}
 
-// A PCI resource file has one "0xstart 0xend 0xflags" line per region; the flags tell memory from
-// I/O. A line of another shape is not a region.
-Ranges MemoryAndPortRanges(const fs::path& device) {
-  Ranges ranges;
+// A PCI function: `irq` other than 0 or any message-signalled interrupt (Windows lists those as
+// IRQ resources too), and one "0xstart 0xend 0xflags" line per region in `resource`, whose flags
+// tell memory from I/O. A line of another shape is not a region.
+Resources PciResources(const fs::path& device) {
+  Resources resources;
+  const std::optional<unsigned long> irq = ReadNumber(device / "irq");
+  resources.interrupt = (irq.has_value() && *irq != 0) || HasEntries(device / "msi_irqs");
   const std::string text = ReadText(device / "resource").value_or(std::string());
   for (const std::string_view line : Split(text, '\n')) {
     const std::vector<std::string_view> columns = Split(line, ' ');
@@ -160,62 +175,134 @@ Ranges MemoryAndPortRanges(const fs::path& device) {
       continue;
     }
     if (const std::optional<unsigned long> flags = ParseNumber(columns[2].substr(2), 16)) {
-      ranges.memory = ranges.memory || (*flags & kResourceMem) != 0;
-      ranges.port = ranges.port || (*flags & kResourceIo) != 0;
+      resources.memory = resources.memory || (*flags & kResourceMem) != 0;
+      resources.port = resources.port || (*flags & kResourceIo) != 0;
     }
   }
-  return ranges;
+  return resources;
 }
 
-// The bus device that owns the interface's resources; a virtio device sits on a PCI function.
-// Virtual interfaces (veth, bridge, tun) have no device link and so no owner.
-std::optional<fs::path> ResourceOwner(const fs::path& interfaceDir) {
+// A property of a device-tree node is a file as long as its value; an empty one says nothing.
+bool HasProperty(const fs::path& node, const char* name) {
   std::error_code error;
-  fs::path device = fs::canonical(interfaceDir / "device", error);
+  const std::uintmax_t size = fs::file_size(node / name, error);
+  return !error && size > 0;
+}
+
+// A device-tree node: `reg` of a memory-mapped device is its register window, and `interrupts`
+// or `interrupts-extended` (the form naming another interrupt controller) its interrupt lines.
+Resources DeviceTreeResources(const fs::path& node) {
+  Resources resources;
+  resources.interrupt = HasProperty(node, "interrupts") || HasProperty(node, "interrupts-extended");
+  resources.memory = HasProperty(node, "reg");
+  return resources;
+}
+
+// A PnP device's `resources` lists what its firmware assigned, one "io|mem|irq|dma ..." line
+// each, "disabled" for one that is switched off.
+Resources PnpResources(const fs::path& device) {
+  Resources resources;
+  const std::string text = ReadText(device / "resources").value_or(std::string());
+  for (const std::string_view line : Split(text, '\n')) {
+    const std::vector<std::string_view> words = Split(line, ' ');
+    if (words.size() < 2 || words[1] == "disabled") {
+      continue;
+    }
+    resources.interrupt = resources.interrupt || words[0] == "irq";
+    resources.memory = resources.memory || words[0] == "mem";
+    resources.port = resources.port || words[0] == "io";
+  }
+  return resources;
+}
+
+// An on-chip device: its device-tree node when it came from one; when ACPI enumerated it, the
+// PnP view of the same firmware node, the one place sysfs shows a node's resources. Platform MSI
+// vectors are interrupts either way.
+Resources PlatformResources(const fs::path& device) {
+  Resources resources;
+  resources.interrupt = HasEntries(device / "msi_irqs");
+  std::error_code error;
+  const fs::path treeNode = fs::canonical(device / "of_node", error);
+  if (!error) {
+    return resources |= DeviceTreeResources(treeNode);
+  }
+  const fs::path firmwareNode = fs::canonical(device / "firmware_node", error);
   if (error) {
-    return std::nullopt;
+    return resources;
   }
-  const fs::path subsystem = fs::canonical(device / "subsystem", error);
-  if (!error && subsystem.filename() == "virtio") {
-    device = device.parent_path();
+  ForEachEntry(firmwareNode, [&resources](const fs::directory_entry& entry) {
+    if (!entry.path().filename().string().starts_with("physical_node")) {
+      return;
+    }
+    std::error_code linkError;
+    const fs::path physical = fs::canonical(entry.path(), linkError);
+    if (!linkError && Bus(physical) == "pnp") {
+      resources |= PnpResources(physical);
+    }
+  });
+  return resources;
+}
+
+// The resources of a bus device as its bus records them. Devices on USB, SDIO, VMBus, Xen and
+// every other bus reach the machine through a host controller, which owns the resources itself.
+Resources BusDeviceResources(const fs::path& device) {
+  const std::string bus = Bus(device);
+  if (bus == "pci") {
+    return PciResources(device);
   }
-  return device;
+  if (bus == "platform" || bus == "amba") {
+    return PlatformResources(device);
+  }
+  if (bus == "pnp") {
+    return PnpResources(device);
+  }
+  return {};
+}
+
+// Virtual interfaces (veth, bridge, tun) have no device link and so no resources. A virtio
+// device is the transport's child: the PCI function or memory-mapped device it sits on has them.
+Resources InterfaceResources(const fs::path& interfaceDir) {
+  std::error_code error;
+  const fs::path device = fs::canonical(interfaceDir / "device", error);
+  if (error) {
+    return {};
+  }
+  return BusDeviceResources(Bus(device) == "virtio" ? device.parent_path() : device);
 }
 
 std::vector<std::wstring> ResourceClasses(const fs::path& interfaceDir) {
+  const Resources resources = InterfaceResources(interfaceDir);
   std::vector<std::wstring> classes;
-  const std::optional<fs::path> owner = ResourceOwner(interfaceDir);
-  if (!owner) {
-    return classes;
-  }
-  if (HasInterrupt(*owner)) {
+  if (resources.interrupt) {
     classes.emplace_back(L"Win32_IRQResource");
   }
-  const Ranges ranges = MemoryAndPortRanges(*owner);
-  if (ranges.memory) {
+  if (resources.memory) {
     classes.emplace_back(L"Win32_DeviceMemoryAddress");
   }
-  if (ranges.port) {
+  if (resources.port) {
     classes.emplace_back(L"Win32_PortResource");
   }
   return classes;
 }
 
 // Interfaces with a 6-byte non-zero address, loopback excluded, in ascending index order as
-// Windows lists adapter configurations.
+// Windows lists adapter configurations, with their resources.
 std::vector<Adapter> ReadAdapters(const fs::path& sysfsRoot) {
   std::vector<Adapter> adapters;
   ForEachEntry(sysfsRoot / "class" / "net", [&adapters](const fs::directory_entry& entry) {
     const fs::path& dir = entry.path();
     const std::optional<unsigned long> type = ReadNumber(dir / "type");
+    if (!type || *type == kArphrdLoopback) {
+      return;
+    }
     const std::optional<unsigned long> index = ReadNumber(dir / "ifindex");
     const std::optional<std::string> address = ReadFirstLine(dir / "address");
-    if (!type || *type == kArphrdLoopback || !index || !address) {
+    if (!index || !address) {
       return;
     }
     std::optional<std::wstring> mac = MacAddressText(*address);
     if (mac) {
-      adapters.push_back({static_cast<DWORD>(*index), std::move(*mac), dir});
+      adapters.push_back({static_cast<DWORD>(*index), std::move(*mac), ResourceClasses(dir)});
     }
   });
   std::sort(adapters.begin(), adapters.end(),
@@ -370,7 +457,9 @@ std::optional<std::wstring> Match(const std::vector<std::wstring>& tokens,
 
 class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServices> {
  public:
-  explicit SysfsServices(fs::path sysfsRoot) : sysfsRoot_(std::move(sysfsRoot)) {}
+  // One look at sysfs per connection, and the tool keeps its connection for the whole run: every
+  // query sees the same adapters, and none reads the tree again.
+  explicit SysfsServices(const fs::path& sysfsRoot) : adapters_(ReadAdapters(sysfsRoot)) {}
 
   HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR query, LONG /*flags*/,
                                       IWbemContext* /*context*/,
@@ -400,7 +489,7 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
     if (Match(tokens, {L"select", L"*", L"from", L"win32_networkadapterconfiguration", L"where",
                        L"macaddress", L"<>", L"null"})) {
       std::vector<Object> objects;
-      for (const Adapter& adapter : ReadAdapters(sysfsRoot_)) {
+      for (const Adapter& adapter : adapters_) {
         objects.push_back({{L"__CLASS", L"Win32_NetworkAdapterConfiguration", std::nullopt},
                            {L"Index", {}, static_cast<LONG>(adapter.index)},
                            {L"MACAddress", adapter.macAddress, std::nullopt}});
@@ -411,9 +500,9 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
             Match(tokens, {L"associators", L"of", L"{", L"win32_networkadapter", L".", L"deviceid",
                            L"=", L"?", L"}", L"where", L"classdefsonly"})) {
       std::vector<Object> objects;
-      if (const std::optional<Adapter> adapter = FindAdapter(*id)) {
-        for (std::wstring& resourceClass : ResourceClasses(adapter->dir)) {
-          objects.push_back({{L"__CLASS", std::move(resourceClass), std::nullopt}});
+      if (const Adapter* const adapter = FindAdapter(*id)) {
+        for (const std::wstring& resourceClass : adapter->resourceClasses) {
+          objects.push_back({{L"__CLASS", resourceClass, std::nullopt}});
         }
       }
       return objects;
@@ -422,7 +511,7 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
             Match(tokens, {L"select", L"*", L"from", L"win32_networkadapter", L"where", L"deviceid",
                            L"=", L"?"})) {
       std::vector<Object> objects;
-      if (const std::optional<Adapter> adapter = FindAdapter(*id)) {
+      if (const Adapter* const adapter = FindAdapter(*id)) {
         objects.push_back({{L"__CLASS", L"Win32_NetworkAdapter", std::nullopt},
                            {L"DeviceID", *id, std::nullopt},
                            {L"Index", {}, static_cast<LONG>(adapter->index)},
@@ -433,17 +522,14 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
     return std::nullopt;
   }
 
-  [[nodiscard]] std::optional<Adapter> FindAdapter(const std::wstring& deviceId) const {
-    for (Adapter& adapter : ReadAdapters(sysfsRoot_)) {
-      if (std::to_wstring(adapter.index) == deviceId) {
-        // cppcheck-suppress returnStdMoveLocal ; a reference into the list, not a local
-        return std::move(adapter);
-      }
-    }
-    return std::nullopt;
+  [[nodiscard]] const Adapter* FindAdapter(const std::wstring& deviceId) const {
+    const auto found = std::find_if(
+        adapters_.begin(), adapters_.end(),
+        [&deviceId](const Adapter& adapter) { return std::to_wstring(adapter.index) == deviceId; });
+    return found == adapters_.end() ? nullptr : &*found;
   }
 
-  fs::path sysfsRoot_;
+  std::vector<Adapter> adapters_;
 };
 
 class SysfsLocator final : public RefCounted<IWbemLocator, IID_IWbemLocator> {

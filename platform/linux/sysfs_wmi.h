@@ -6,7 +6,8 @@
 namespace hwid::posix {
 
 // A locator whose ConnectServer("ROOT\CIMV2") serves network adapters found under
-// `sysfsRoot`/class/net. The caller owns the one reference returned.
+// `sysfsRoot`/class/net, as they were when that connection was made. The caller owns the one
+// reference returned.
 IWbemLocator* NewSysfsWbemLocator(const char* sysfsRoot);
 
 }  // namespace hwid::posix

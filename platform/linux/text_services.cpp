@@ -1,5 +1,8 @@
 // Linux stand-in only: national language services for an ANSI code page of Windows-1252 and a
 // user locale whose collation compares lower-cased code-page bytes, letter case breaking ties.
+// Arguments are checked as Windows checks them, with the same last errors; a code page, locale or
+// flag that Windows knows but this machine does not have fails as an unknown one does, so a call
+// that relies on it fails here too instead of quietly answering something else.
 
 #include <algorithm>
 #include <array>
@@ -107,12 +110,38 @@ constexpr std::array<BestFit, 441> kBestFit = {{
 
 constexpr char kDefaultCharacter = '?';
 constexpr LCID kUserLocale = 0x0409;
+constexpr UINT kAnsiCodePage = 1252;
+
+// MB_PRECOMPOSED is the default, and MB_ERR_INVALID_CHARS never fires: every byte of Windows-1252
+// has a unit, a precomposed one.
+constexpr DWORD kMultiByteFlags = MB_PRECOMPOSED | MB_ERR_INVALID_CHARS;
+// WC_ERR_INVALID_CHARS is for UTF-8 and GB18030 only; the composite checks (WC_COMPOSITECHECK with
+// WC_DISCARDNS, WC_SEPCHARS or WC_DEFAULTCHAR) are not implemented here.
+constexpr DWORD kWideCharFlags = WC_NO_BEST_FIT_CHARS;
+// Symbols, diacritics and the other options of Windows' collation are not implemented here.
+constexpr DWORD kCompareFlags = NORM_IGNORECASE;
+
+// The one installed code page is the ANSI one.
+bool IsInstalledCodePage(UINT codePage) {
+  return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == kAnsiCodePage;
+}
+
+// The one installed locale is the user's; the neutral, invariant and default locales resolve to it.
+bool IsInstalledLocale(LCID locale) {
+  return locale == LOCALE_NEUTRAL || locale == LOCALE_INVARIANT || locale == LOCALE_USER_DEFAULT ||
+         locale == LOCALE_SYSTEM_DEFAULT || locale == kUserLocale;
+}
+
+int Fail(DWORD error) {
+  SetLastError(error);
+  return 0;
+}
 
 WCHAR ToUtf16(unsigned char byte) {
   return byte >= 0x80 && byte <= 0x9F ? kHighControlRange[byte - 0x80] : WCHAR{byte};
 }
 
-bool FromUtf16(WCHAR unit, char& byte) {
+bool FromUtf16(WCHAR unit, bool bestFit, char& byte) {
   if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
     byte = static_cast<char>(unit);
     return true;
@@ -121,6 +150,9 @@ bool FromUtf16(WCHAR unit, char& byte) {
   if (found != kHighControlRange.end()) {
     byte = static_cast<char>(0x80 + (found - kHighControlRange.begin()));
     return true;
+  }
+  if (!bestFit) {
+    return false;
   }
   const auto* fit =
       std::lower_bound(kBestFit.begin(), kBestFit.end(), unit,
@@ -169,17 +201,21 @@ int LengthOf(const Char* text, int length) {
 
 }  // namespace
 
-int MultiByteToWideChar(UINT CodePage, DWORD /*dwFlags*/, LPCCH lpMultiByteStr, int cbMultiByte,
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
                         LPWSTR lpWideCharStr, int cchWideChar) {
-  if (CodePage != CP_ACP || lpMultiByteStr == nullptr || cbMultiByte == 0 || cchWideChar < 0) {
-    return 0;
+  if (lpMultiByteStr == nullptr || cbMultiByte == 0 || cchWideChar < 0 ||
+      (lpWideCharStr == nullptr && cchWideChar != 0) || !IsInstalledCodePage(CodePage)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  if ((dwFlags & ~kMultiByteFlags) != 0) {
+    return Fail(ERROR_INVALID_FLAGS);
   }
   const int length = LengthOf(lpMultiByteStr, cbMultiByte);
   if (cchWideChar == 0) {
     return length;
   }
-  if (lpWideCharStr == nullptr || cchWideChar < length) {
-    return 0;
+  if (cchWideChar < length) {
+    return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
   for (int i = 0; i < length; ++i) {
     lpWideCharStr[i] = ToUtf16(static_cast<unsigned char>(lpMultiByteStr[i]));
@@ -187,21 +223,26 @@ int MultiByteToWideChar(UINT CodePage, DWORD /*dwFlags*/, LPCCH lpMultiByteStr, 
   return length;
 }
 
-int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWCH lpWideCharStr, int cchWideChar,
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
                         LPBOOL lpUsedDefaultChar) {
-  if (CodePage != CP_ACP || lpWideCharStr == nullptr || cchWideChar == 0 || cbMultiByte < 0) {
-    return 0;
+  if (lpWideCharStr == nullptr || cchWideChar == 0 || cbMultiByte < 0 ||
+      (lpMultiByteStr == nullptr && cbMultiByte != 0) || !IsInstalledCodePage(CodePage)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  if ((dwFlags & ~kWideCharFlags) != 0) {
+    return Fail(ERROR_INVALID_FLAGS);
   }
   const int length = LengthOf(lpWideCharStr, cchWideChar);
-  if (cbMultiByte != 0 && (lpMultiByteStr == nullptr || cbMultiByte < length)) {
-    return 0;
+  if (cbMultiByte != 0 && cbMultiByte < length) {
+    return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
+  const bool bestFit = (dwFlags & WC_NO_BEST_FIT_CHARS) == 0;
   const char defaultCharacter = lpDefaultChar != nullptr ? *lpDefaultChar : kDefaultCharacter;
   BOOL usedDefault = FALSE;
   for (int i = 0; i < length; ++i) {
     char byte = 0;
-    if (!FromUtf16(lpWideCharStr[i], byte)) {
+    if (!FromUtf16(lpWideCharStr[i], bestFit, byte)) {
       byte = defaultCharacter;
       usedDefault = TRUE;
     }
@@ -215,10 +256,13 @@ int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWCH lpWideCharStr, 
   return length;
 }
 
-int CompareStringA(LCID /*Locale*/, DWORD dwCmpFlags, PCNZCH lpString1, int cchCount1,
-                   PCNZCH lpString2, int cchCount2) {
-  if (lpString1 == nullptr || lpString2 == nullptr) {
-    return 0;
+int CompareStringA(LCID Locale, DWORD dwCmpFlags, PCNZCH lpString1, int cchCount1, PCNZCH lpString2,
+                   int cchCount2) {
+  if (lpString1 == nullptr || lpString2 == nullptr || !IsInstalledLocale(Locale)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  if ((dwCmpFlags & ~kCompareFlags) != 0) {
+    return Fail(ERROR_INVALID_FLAGS);
   }
   // Explicit lengths exclude the terminator; -1 stops at it.
   const int length1 = cchCount1 < 0 ? static_cast<int>(std::strlen(lpString1)) : cchCount1;

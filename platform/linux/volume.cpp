@@ -1,6 +1,7 @@
 // Linux stand-in only: "C:\" is the file system mounted at "/", and its serial number is the
 // file system ID that statfs reports, its two 32-bit words combined by exclusive or. ext4 and btrfs
 // derive that ID from the file system's UUID and xfs from its device, so it survives reboots.
+// Its volume label and file-system name are unknown here, so both are the empty text.
 
 #include <sys/vfs.h>
 
@@ -20,10 +21,19 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
                            LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
                            DWORD nFileSystemNameSize) {
   if (lpRootPathName == nullptr || std::strcmp(lpRootPathName, kSystemRoot) != 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  // A name buffer must hold the name and its terminator; a size without a buffer is ignored, as
+  // Windows documents.
+  if ((lpVolumeNameBuffer != nullptr && nVolumeNameSize == 0) ||
+      (lpFileSystemNameBuffer != nullptr && nFileSystemNameSize == 0)) {
+    SetLastError(ERROR_BAD_LENGTH);
     return FALSE;
   }
   struct statfs info {};
   if (statfs(kMountPoint, &info) != 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
     return FALSE;
   }
   if (lpVolumeSerialNumber != nullptr) {
@@ -36,11 +46,10 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
   if (lpFileSystemFlags != nullptr) {
     *lpFileSystemFlags = 0;
   }
-  // Names are not known here; asked-for buffers get the empty text.
-  if (lpVolumeNameBuffer != nullptr && nVolumeNameSize > 0) {
+  if (lpVolumeNameBuffer != nullptr) {
     lpVolumeNameBuffer[0] = '\0';
   }
-  if (lpFileSystemNameBuffer != nullptr && nFileSystemNameSize > 0) {
+  if (lpFileSystemNameBuffer != nullptr) {
     lpFileSystemNameBuffer[0] = '\0';
   }
   return TRUE;

@@ -2,7 +2,6 @@
 
 #include "platform/process.h"
 
-#include "app/command_line.h"
 #include "platform/win32.h"
 
 // The C runtime's argument vector goes unused, so it must not spend file-system reads expanding
@@ -16,8 +15,6 @@ namespace {
 
 // Paths on Windows are at most 32767 characters long.
 constexpr std::size_t kMaxPathLength = 32768;
-
-bool IsAnsiLeadByte(char byte) { return IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE; }
 
 std::string ProgramFilePath() {
   std::string path(MAX_PATH, '\0');
@@ -34,8 +31,8 @@ std::string ProgramFilePath() {
 
 }  // namespace
 
-std::vector<std::string> ProgramArguments(int /*argc*/, const char* const* /*argv*/) {
-  return SplitCommandLine(GetCommandLineA(), ProgramFilePath(), IsAnsiLeadByte);
+std::optional<CommandLineText> ProgramCommandLine() {
+  return CommandLineText{GetCommandLineA(), ProgramFilePath()};
 }
 
 }  // namespace hwid

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,38 @@ const SplitCase kSplitCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, SplitCommandLineTest, ::testing::ValuesIn(kSplitCases),
+                         testing::CaseName());
+
+// main's argument vector: argv as the C runtime gave it, unless the platform handed over the
+// command line as one text.
+struct ArgumentsCase {
+  const char* name;
+  std::vector<const char*> argv;
+  std::optional<CommandLineText> commandLine;
+  std::vector<std::string> arguments;
+};
+
+class ProgramArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
+
+TEST_P(ProgramArgumentsTest, ComeFromArgvOrFromTheSplitText) {
+  const ArgumentsCase& testCase = GetParam();
+  EXPECT_EQ(ProgramArguments(static_cast<int>(testCase.argv.size()), testCase.argv.data(),
+                             testCase.commandLine),
+            testCase.arguments);
+}
+
+const ArgumentsCase kArgumentsCases[] = {
+    // Quotes and backslashes stay as they are: the C runtime has already dealt with them.
+    {"NoTextGivesArgvAsItCame", {"./hwid", "a \"b", "\\"}, std::nullopt, {"./hwid", "a \"b", "\\"}},
+    {"NoTextAndNoArgv", {}, std::nullopt, {}},
+    {"TextIsSplitAndArgvIgnored",
+     {"ignored"},
+     CommandLineText{"hwid \"a b\" c\\\"d", kProgramPath},
+     {kProgramPath, "a b", "c\"d"}},
+    {"EmptyTextGivesTheProgramPathAlone", {}, CommandLineText{"", kProgramPath}, {kProgramPath}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ProgramArgumentsTest, ::testing::ValuesIn(kArgumentsCases),
                          testing::CaseName());
 
 }  // namespace

@@ -7,7 +7,8 @@
 #        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DREADME=<readme>
 #        [-DSOURCE=<main.cpp>] [-DC_COMPILER=<compiler>]
 #        [-DCXX_FLAGS=<flags>] [-DLINKER_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>]
-#        [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>] -P consumer_test.cmake
+#        [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>] [-DMSVC_RUNTIME=<runtime>]
+#        -P consumer_test.cmake
 # The consumer is compiled and linked with the build's own flags: a library built with sanitizers
 # needs their runtime in every program that links it.
 
@@ -37,16 +38,20 @@ endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
-set(toolchain)
+set(platform_options)
 if(TOOLCHAIN_FILE)
-  set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE})
+  set(platform_options -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE})
+endif()
+if(MSVC_RUNTIME)
+  list(APPEND platform_options -DCMAKE_MSVC_RUNTIME_LIBRARY=${MSVC_RUNTIME})
 endif()
 set(c_compiler)
 if(C_COMPILER)
   set(c_compiler -DCMAKE_C_COMPILER=${C_COMPILER})
 endif()
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${c_compiler} ${toolchain}
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX_COMPILER} ${c_compiler}
+    ${platform_options}
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_C_FLAGS=${CXX_FLAGS}"
     "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}"
     -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix -DCMAKE_FIND_ROOT_PATH=${WORK_DIR}/prefix)

@@ -1,5 +1,6 @@
 # Makes the packages with CPack and lists what each holds; fails unless they hold exactly the
-# files below. Also a script: cmake -DBUILD_DIR=build/dev -P tests/install/package_test.cmake
+# files below and SHA256SUMS beside them gives each package's SHA-256, as `sha256sum -c` reads
+# it. Also a script: cmake -DBUILD_DIR=build/dev -P tests/install/package_test.cmake
 # Usage: cmake -DBUILD_DIR=<hwid build> [-DWORK_DIR=<scratch>] [-DCPACK=<cpack>]
 #        -P package_test.cmake
 
@@ -80,3 +81,32 @@ foreach(generator IN LISTS CPACK_GENERATOR)
     message(SEND_ERROR "${package} should hold exactly:\n  ${wanted}")
   endif()
 endforeach()
+
+# SHA256SUMS: one "<sha256>  <name>" line for each package made, and nothing else.
+file(GLOB packages LIST_DIRECTORIES false RELATIVE ${WORK_DIR} ${WORK_DIR}/*.deb
+     ${WORK_DIR}/*.tar.gz ${WORK_DIR}/*.zip)
+list(SORT packages)
+list(LENGTH CPACK_GENERATOR generator_count)
+list(LENGTH packages package_count)
+if(NOT package_count EQUAL generator_count)
+  message(SEND_ERROR "${generator_count} generators made ${package_count} packages: ${packages}")
+endif()
+set(expected_sums "")
+foreach(package IN LISTS packages)
+  file(SHA256 ${WORK_DIR}/${package} sum)
+  string(APPEND expected_sums "${sum}  ${package}\n")
+endforeach()
+file(READ ${WORK_DIR}/SHA256SUMS sums)
+message(STATUS "${WORK_DIR}/SHA256SUMS:\n${sums}")
+if(NOT sums STREQUAL expected_sums)
+  message(SEND_ERROR "SHA256SUMS should read:\n${expected_sums}")
+endif()
+# What a customer runs on a download.
+find_program(SHA256SUM sha256sum)
+if(SHA256SUM)
+  execute_process(COMMAND ${SHA256SUM} --check --strict SHA256SUMS WORKING_DIRECTORY ${WORK_DIR}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(SEND_ERROR "sha256sum --check SHA256SUMS failed (${status}):\n${out}")
+  endif()
+endif()

@@ -8,14 +8,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace hwid::testing {
 
 inline constexpr int kArphrdEther = 1;
 inline constexpr int kArphrdInfiniband = 32;
 inline constexpr int kArphrdLoopback = 772;
+inline constexpr int kArphrdNone = 65534;  // tun: no hardware address
 
 class SysfsTree {
  public:
@@ -44,6 +47,25 @@ class SysfsTree {
     return device;
   }
 
+  // firmware/devicetree/base/<path>, each property a file holding its value's bytes.
+  std::filesystem::path AddDeviceTreeNode(
+      std::string_view path,
+      std::initializer_list<std::pair<std::string_view, std::string_view>> properties) {
+    std::filesystem::path node = root_ / "firmware" / "devicetree" / "base" / path;
+    std::filesystem::create_directories(node);
+    for (const auto& [name, value] : properties) {
+      Write(node / name, value);
+    }
+    return node;
+  }
+
+  // A symbolic link at `link` to `target`, relative as sysfs makes its links.
+  static void Link(const std::filesystem::path& link, const std::filesystem::path& target) {
+    std::filesystem::create_directories(link.parent_path());
+    std::filesystem::create_directory_symlink(std::filesystem::relative(target, link.parent_path()),
+                                              link);
+  }
+
   // An attribute file with exactly `text`.
   void Write(const std::filesystem::path& file, std::string_view text) {
     std::filesystem::create_directories(file.parent_path());
@@ -68,11 +90,6 @@ class SysfsTree {
   }
 
  private:
-  static void Link(const std::filesystem::path& link, const std::filesystem::path& target) {
-    std::filesystem::create_directory_symlink(std::filesystem::relative(target, link.parent_path()),
-                                              link);
-  }
-
   std::filesystem::path root_;
 };
 

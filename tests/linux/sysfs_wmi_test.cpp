@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Wmioperationsunit/wmi_operations.h"
@@ -22,6 +25,7 @@ using testing::CaseName;
 using testing::kArphrdEther;
 using testing::kArphrdInfiniband;
 using testing::kArphrdLoopback;
+using testing::kArphrdNone;
 using testing::SysfsTree;
 
 constexpr wchar_t kConfigurations[] =
@@ -186,10 +190,12 @@ void BuildUsbNic(SysfsTree& tree) {
 
 void BuildVeth(SysfsTree& tree) { tree.AddInterface("veth0", 7, kArphrdEther, kAddress); }
 
-void BuildBridge(SysfsTree& tree) {
-  const auto dir = tree.AddInterface("docker0", 7, kArphrdEther, kAddress);
+void AddBridge(SysfsTree& tree, const char* name, int index, const char* address) {
+  const auto dir = tree.AddInterface(name, index, kArphrdEther, address);
   tree.Write(dir / "bridge" / "forward_delay", "1500\n");
 }
+
+void BuildBridge(SysfsTree& tree) { AddBridge(tree, "docker0", 7, kAddress); }
 
 // A non-zero address, so only the interface type can exclude it.
 void BuildLoopback(SysfsTree& tree) { tree.AddInterface("lo", 7, kArphrdLoopback, kAddress); }
@@ -225,6 +231,138 @@ void BuildUnreadableResources(SysfsTree& tree) {
   tree.AddInterface("eno1", 7, kArphrdEther, kAddress, device);
 }
 
+// Device-tree property values: only their length matters here, as for the kernel's files.
+constexpr std::string_view kRegister("\0\0\0\0\xfd\x58\0\0\0\0\0\0\0\0\x10\0", 16);
+constexpr std::string_view kInterruptCells("\0\0\0\0\0\0\0\x9d\0\0\0\x04", 12);
+constexpr std::string_view kCompatible("brcm,bcm2711-genet-v5\0", 22);
+
+// The on-chip Ethernet of a board: a platform device made from the device-tree node given.
+void AddOnChipNic(SysfsTree& tree,
+                  std::initializer_list<std::pair<std::string_view, std::string_view>> properties,
+                  int index = 7, const char* address = kAddress) {
+  const auto device = tree.AddDevice("platform/scb/fd580000.ethernet", "platform");
+  SysfsTree::Link(device / "of_node", tree.AddDeviceTreeNode("scb/ethernet@7d580000", properties));
+  tree.AddInterface("end0", index, kArphrdEther, address, device);
+}
+
+void BuildOnChipNic(SysfsTree& tree) {
+  AddOnChipNic(tree,
+               {{"compatible", kCompatible}, {"reg", kRegister}, {"interrupts", kInterruptCells}});
+}
+
+void BuildOnChipNicWithInterruptsOnly(SysfsTree& tree) {
+  AddOnChipNic(tree, {{"compatible", kCompatible}, {"interrupts", kInterruptCells}});
+}
+
+void BuildOnChipNicWithRegOnly(SysfsTree& tree) {
+  AddOnChipNic(tree, {{"compatible", kCompatible}, {"reg", kRegister}});
+}
+
+// The form that names its interrupt controller counts as well.
+void BuildOnChipNicWithExtendedInterrupts(SysfsTree& tree) {
+  AddOnChipNic(tree, {{"compatible", kCompatible}, {"interrupts-extended", kInterruptCells}});
+}
+
+void BuildOnChipNicWithNeither(SysfsTree& tree) {
+  AddOnChipNic(tree, {{"compatible", kCompatible}});
+}
+
+// A property without a value (as `dma-coherent` is) declares nothing.
+void BuildOnChipNicWithEmptyProperties(SysfsTree& tree) {
+  AddOnChipNic(tree, {{"compatible", kCompatible}, {"reg", ""}, {"interrupts", ""}});
+}
+
+// Message-signalled interrupts of a platform device, with no interrupts in its node.
+void BuildOnChipNicWithPlatformMsi(SysfsTree& tree) {
+  BuildOnChipNicWithRegOnly(tree);
+  tree.Write(tree.Root() / "devices/platform/scb/fd580000.ethernet/msi_irqs/48", "msi\n");
+}
+
+void BuildAmbaNic(SysfsTree& tree) {
+  const auto device = tree.AddDevice("platform/soc/10010000.ethernet", "amba");
+  SysfsTree::Link(device / "of_node",
+                  tree.AddDeviceTreeNode("soc/ethernet@10010000",
+                                         {{"reg", kRegister}, {"interrupts", kInterruptCells}}));
+  tree.AddInterface("eth0", 7, kArphrdEther, kAddress, device);
+}
+
+// virtio over memory-mapped registers: the platform device it sits on has the resources.
+void BuildVirtioMmioNic(SysfsTree& tree) {
+  const auto transport = tree.AddDevice("platform/a003e00.virtio_mmio", "platform");
+  SysfsTree::Link(transport / "of_node",
+                  tree.AddDeviceTreeNode("virtio_mmio@a003e00",
+                                         {{"reg", kRegister}, {"interrupts", kInterruptCells}}));
+  tree.AddInterface("eth0", 7, kArphrdEther, kAddress,
+                    tree.AddDevice("platform/a003e00.virtio_mmio/virtio0", "virtio"));
+}
+
+// An ACPI-enumerated platform device whose firmware node has a PnP view listing `resources`.
+void AddAcpiNic(SysfsTree& tree, const char* resources) {
+  const auto node = tree.AddDevice("LNXSYSTM:00/LNXSYBUS:00/BCM6E4E:00", "acpi");
+  tree.Write(node / "hid", "BCM6E4E\n");
+  const auto device = tree.AddDevice("platform/BCM6E4E:00", "platform");
+  SysfsTree::Link(device / "firmware_node", node);
+  SysfsTree::Link(node / "physical_node", device);
+  if (resources != nullptr) {
+    const auto pnp = tree.AddDevice("pnp0/00:05", "pnp");
+    tree.Write(pnp / "resources", resources);
+    SysfsTree::Link(pnp / "firmware_node", node);
+    SysfsTree::Link(node / "physical_node1", pnp);
+  }
+  tree.AddInterface("eth0", 7, kArphrdEther, kAddress, device);
+}
+
+void BuildAcpiNic(SysfsTree& tree) {
+  AddAcpiNic(tree, "state = active\nirq 26\nmem 0xfd580000-0xfd58ffff\nio 0x3f8-0x3ff\n");
+}
+
+void BuildAcpiNicWithDisabledResources(SysfsTree& tree) {
+  AddAcpiNic(tree, "state = active\nirq disabled\nmem disabled\nio 0x3f8-0x3ff\ndma 2\n");
+}
+
+// sysfs shows no resources of a firmware node without a PnP view.
+void BuildAcpiNicWithoutPnpView(SysfsTree& tree) { AddAcpiNic(tree, nullptr); }
+
+// An ISA-era card enumerated on the PnP bus itself.
+void BuildPnpNic(SysfsTree& tree) {
+  const auto device = tree.AddDevice("pnp0/00:07", "pnp");
+  tree.Write(device / "resources", "state = active\nio 0x300-0x31f\nirq 10\n");
+  tree.AddInterface("eth0", 7, kArphrdEther, kAddress, device);
+}
+
+// The on-chip MMC host owns the resources; the Wi-Fi function on its SDIO bus owns none.
+void AddSdioNic(SysfsTree& tree, int index, const char* address) {
+  const auto host = tree.AddDevice("platform/soc/fe300000.mmcnr", "platform");
+  SysfsTree::Link(host / "of_node",
+                  tree.AddDeviceTreeNode("soc/mmcnr@7e300000",
+                                         {{"reg", kRegister}, {"interrupts", kInterruptCells}}));
+  tree.AddInterface(
+      "wlan0", index, kArphrdEther, address,
+      tree.AddDevice("platform/soc/fe300000.mmcnr/mmc_host/mmc1/mmc1:0001/mmc1:0001:1", "sdio"));
+}
+
+void BuildSdioNic(SysfsTree& tree) { AddSdioNic(tree, 7, kAddress); }
+
+// A Hyper-V synthetic NIC sits on VMBus, whose devices own nothing.
+std::filesystem::path AddVmbusNic(SysfsTree& tree, const char* name, int index,
+                                  const char* address) {
+  return tree.AddInterface(name, index, kArphrdEther, address,
+                           tree.AddDevice("LNXSYSTM:00/LNXSYBUS:00/ACPI0004:00/VMBUS:00/"
+                                          "000d3a6e-4548-000d-3a6e-4548000d3a6e",
+                                          "vmbus"));
+}
+
+void BuildVmbusNic(SysfsTree& tree) { AddVmbusNic(tree, "eth0", 7, kAddress); }
+
+void AddXenVif(SysfsTree& tree, int index, const char* address) {
+  tree.AddInterface("eth0", index, kArphrdEther, address, tree.AddDevice("vif-0", "xen"));
+}
+
+void BuildXenVif(SysfsTree& tree) { AddXenVif(tree, 7, kAddress); }
+
+// A tun interface has no hardware address: sysfs shows an empty line.
+void BuildTun(SysfsTree& tree) { tree.AddInterface("tun0", 7, kArphrdNone, ""); }
+
 const InterfaceCase kInterfaceCases[] = {
     {"PciNicWithIrqMemoryAndPorts",
      BuildPciNic,
@@ -247,6 +385,47 @@ const InterfaceCase kInterfaceCases[] = {
     {"TwentyByteAddressIsNoAdapter", BuildInfiniband, false, {}},
     {"MalformedResourceLinesAreSkipped", BuildMalformedResources, true, {"'Win32_PortResource'"}},
     {"UnreadableResourceFileLeavesTheIrq", BuildUnreadableResources, true, {"'Win32_IRQResource'"}},
+    {"TunIsNoAdapter", BuildTun, false, {}},
+    {"OnChipNicWithRegAndInterrupts",
+     BuildOnChipNic,
+     true,
+     {"'Win32_IRQResource'", "'Win32_DeviceMemoryAddress'"}},
+    {"OnChipNicWithInterruptsOnly",
+     BuildOnChipNicWithInterruptsOnly,
+     true,
+     {"'Win32_IRQResource'"}},
+    {"OnChipNicWithRegOnly", BuildOnChipNicWithRegOnly, true, {"'Win32_DeviceMemoryAddress'"}},
+    {"OnChipNicWithExtendedInterrupts",
+     BuildOnChipNicWithExtendedInterrupts,
+     true,
+     {"'Win32_IRQResource'"}},
+    {"OnChipNicWithNeither", BuildOnChipNicWithNeither, true, {}},
+    {"OnChipNicWithEmptyProperties", BuildOnChipNicWithEmptyProperties, true, {}},
+    {"OnChipNicWithPlatformMsi",
+     BuildOnChipNicWithPlatformMsi,
+     true,
+     {"'Win32_IRQResource'", "'Win32_DeviceMemoryAddress'"}},
+    {"AmbaNicWithRegAndInterrupts",
+     BuildAmbaNic,
+     true,
+     {"'Win32_IRQResource'", "'Win32_DeviceMemoryAddress'"}},
+    {"VirtioMmioNicCountsItsPlatformDevice",
+     BuildVirtioMmioNic,
+     true,
+     {"'Win32_IRQResource'", "'Win32_DeviceMemoryAddress'"}},
+    {"AcpiNicWithPnpView",
+     BuildAcpiNic,
+     true,
+     {"'Win32_IRQResource'", "'Win32_DeviceMemoryAddress'", "'Win32_PortResource'"}},
+    {"AcpiNicWithDisabledResources",
+     BuildAcpiNicWithDisabledResources,
+     true,
+     {"'Win32_PortResource'"}},
+    {"AcpiNicWithoutPnpViewOwnsNothing", BuildAcpiNicWithoutPnpView, true, {}},
+    {"PnpNic", BuildPnpNic, true, {"'Win32_IRQResource'", "'Win32_PortResource'"}},
+    {"SdioNicOwnsNothing", BuildSdioNic, true, {}},
+    {"VmbusNicOwnsNothing", BuildVmbusNic, true, {}},
+    {"XenVifOwnsNothing", BuildXenVif, true, {}},
 };
 
 class SysfsInterface : public SysfsProvider, public ::testing::WithParamInterface<InterfaceCase> {};
@@ -309,6 +488,40 @@ TEST_F(SysfsProvider, AMissingClassDirectoryListsNoAdapter) {
 
   EXPECT_EQ(answer.status, WBEM_S_NO_ERROR);
   EXPECT_EQ(answer.rows, std::vector<std::string>{});
+}
+
+TEST_F(SysfsProvider, AClassDirectoryThatIsAFileOrHoldsBrokenLinksListsNoAdapter) {
+  tree.Write(tree.Root() / "class" / "net", "not a directory\n");
+  EXPECT_EQ(Run(kConfigurations, {L"MACAddress"}).rows, std::vector<std::string>{});
+
+  std::filesystem::remove(tree.Root() / "class" / "net");
+  std::filesystem::create_directories(tree.Root() / "class" / "net");
+  std::filesystem::create_directory_symlink("../../devices/virtual/net/gone",
+                                            tree.Root() / "class" / "net" / "gone");
+  const Answer answer = Run(kConfigurations, {L"MACAddress"});
+  EXPECT_EQ(answer.status, WBEM_S_NO_ERROR);
+  EXPECT_EQ(answer.rows, std::vector<std::string>{});
+}
+
+// The tool connects once and keeps the connection for its whole run, so one look at the tree
+// when connecting answers every query: none of them reads sysfs again.
+TEST_F(SysfsProvider, AnswersEveryQueryOfAConnectionFromOneLookAtTheTree) {
+  BuildPciNic(tree);
+  com_ptr<IWbemServices> services = Connect();
+  ASSERT_TRUE(services);
+
+  std::filesystem::remove_all(tree.Root() / "class");
+  tree.Write(tree.Root() / "devices/pci0000:00/0000:00:1f.6/resource", kNoRegions);
+
+  EXPECT_EQ(hwid::Run(*services.get(), kConfigurations, {L"Index", L"MACAddress"}).rows,
+            std::vector<std::string>{"7 '0A:1B:2C:3D:4E:5F'"});
+  EXPECT_EQ(hwid::Run(*services.get(), kAssociatorsOf7, {L"__CLASS"}).rows,
+            (std::vector<std::string>{"'Win32_IRQResource'", "'Win32_DeviceMemoryAddress'",
+                                      "'Win32_PortResource'"}));
+  EXPECT_EQ(hwid::Run(*services.get(), kAdapter7, {L"MACAddress"}).rows,
+            std::vector<std::string>{"'0A:1B:2C:3D:4E:5F'"});
+  EXPECT_EQ(Run(kConfigurations, {L"MACAddress"}).rows, std::vector<std::string>{})
+      << "a new connection looks again";
 }
 
 // Queries are WQL: keywords and class names in any letter case, any white space between words.
@@ -466,6 +679,11 @@ void AddPciNic(SysfsTree& tree, const char* slot, int index, const char* address
                     AddPciFunction(tree, slot, "16\n", kMemoryAndPorts));
 }
 
+constexpr char kBoardEthernet[] = "dc:a6:32:01:02:03";
+constexpr char kBoardWifi[] = "dc:a6:32:01:02:04";
+constexpr char kDockerBridge[] = "02:42:ac:11:00:01";
+constexpr char kCloudNic[] = "00:0d:3a:6e:45:48";
+
 const MachineCase kMachines[] = {
     {"OnlyLoopback",
      [](SysfsTree& tree) { tree.AddInterface("lo", 1, kArphrdLoopback, "00:00:00:00:00:00"); }, ""},
@@ -491,6 +709,75 @@ const MachineCase kMachines[] = {
        AddVeth(tree, 3, "aa:00:00:00:00:03");
      },
      "0A:1B:2C:3D:4E:5F\t00:0C:29:AA:BB:CC"},
+    // A single-board computer: on-chip Ethernet, Wi-Fi on SDIO, and the bridge Docker makes
+    // anew (with a new address) when it starts. Only the on-chip controller counts.
+    {"BoardWithOnChipNicWithRegAndInterrupts",
+     [](SysfsTree& tree) {
+       AddOnChipNic(tree, {{"reg", kRegister}, {"interrupts", kInterruptCells}}, 2, kBoardEthernet);
+       AddSdioNic(tree, 3, kBoardWifi);
+       AddBridge(tree, "docker0", 4, kDockerBridge);
+     },
+     "DC:A6:32:01:02:03"},
+    {"BoardWithOnChipNicWithInterruptsOnly",
+     [](SysfsTree& tree) {
+       AddOnChipNic(tree, {{"interrupts", kInterruptCells}}, 2, kBoardEthernet);
+       AddSdioNic(tree, 3, kBoardWifi);
+       AddBridge(tree, "docker0", 4, kDockerBridge);
+     },
+     "DC:A6:32:01:02:03"},
+    {"BoardWithOnChipNicWithRegOnly",
+     [](SysfsTree& tree) {
+       AddOnChipNic(tree, {{"reg", kRegister}}, 2, kBoardEthernet);
+       AddSdioNic(tree, 3, kBoardWifi);
+     },
+     "DC:A6:32:01:02:03"},
+    {"BoardWhoseTreeDeclaresNoResourcesGivesAll",
+     [](SysfsTree& tree) {
+       AddOnChipNic(tree, {{"compatible", kCompatible}}, 2, kBoardEthernet);
+       AddSdioNic(tree, 3, kBoardWifi);
+       AddBridge(tree, "docker0", 4, kDockerBridge);
+     },
+     "DC:A6:32:01:02:03\tDC:A6:32:01:02:04\t02:42:AC:11:00:01"},
+    // PCI Ethernet with I/O ports, PCI Wi-Fi with MSI-X and memory only, a libvirt bridge and a
+    // VPN tun (no address, so no adapter).
+    {"Laptop",
+     [](SysfsTree& tree) {
+       AddPciNic(tree, "0000:00:1f.6", 2, "8c:16:45:aa:bb:cc");
+       const auto wifi = AddPciFunction(tree, "0000:00:1c.0/0000:03:00.0", "0\n", kMemoryOnly);
+       tree.Write(wifi / "msi_irqs" / "140", "msix\n");
+       tree.AddInterface("wlp3s0", 3, kArphrdEther, "f8:59:71:dd:ee:ff", wifi);
+       AddBridge(tree, "virbr0", 4, "52:54:00:12:34:56");
+       tree.AddInterface("tun0", 5, kArphrdNone, "");
+     },
+     "8C:16:45:AA:BB:CC\tF8:59:71:DD:EE:FF"},
+    // Accelerated networking: the synthetic NIC and its PCI virtual function share the address;
+    // the function owns the resources, so the address comes once.
+    {"AzureVmWithVirtualFunction",
+     [](SysfsTree& tree) {
+       AddVmbusNic(tree, "eth0", 2, kCloudNic);
+       AddPciNic(tree, "0000:00:02.0", 3, kCloudNic);
+     },
+     "00:0D:3A:6E:45:48"},
+    {"AzureVmWithoutVirtualFunction",
+     [](SysfsTree& tree) { AddVmbusNic(tree, "eth0", 2, kCloudNic); }, "00:0D:3A:6E:45:48"},
+    {"AzureVmWithoutVirtualFunctionWithDocker",
+     [](SysfsTree& tree) {
+       AddVmbusNic(tree, "eth0", 2, kCloudNic);
+       AddBridge(tree, "docker0", 3, kDockerBridge);
+     },
+     "00:0D:3A:6E:45:48\t02:42:AC:11:00:01"},
+    {"XenVmWithDocker",
+     [](SysfsTree& tree) {
+       AddXenVif(tree, 2, "00:16:3e:11:22:33");
+       AddBridge(tree, "docker0", 3, kDockerBridge);
+     },
+     "00:16:3E:11:22:33\t02:42:AC:11:00:01"},
+    {"AcpiBoardWithDocker",
+     [](SysfsTree& tree) {
+       BuildAcpiNic(tree);
+       AddBridge(tree, "docker0", 3, kDockerBridge);
+     },
+     "0A:1B:2C:3D:4E:5F"},
 };
 
 class SysfsMachine : public ::testing::TestWithParam<MachineCase> {};

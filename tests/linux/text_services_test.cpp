@@ -208,6 +208,73 @@ TEST(Windows1252, CompareStringAReadsOnlyTheGivenLengthsOrUpToTheTerminator) {
   EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, "a", 1, nullptr, 0), 0);
 }
 
+// A code page, locale or flag that Windows knows but the stand-in does not have or implement fails
+// as an unknown one does, so code that starts relying on it fails here instead of getting another
+// answer. Wine has them all (and lets WC_ERR_INVALID_CHARS through for Windows-1252, which Windows
+// documents as refused), so this table runs on Linux only.
+struct Unavailable {
+  const char* name;
+  int (*call)();
+  DWORD error;
+
+  friend void PrintTo(const Unavailable& row, std::ostream* out) { *out << row.name; }
+};
+
+int ToWide(UINT codePage, DWORD flags) {
+  WCHAR wide[4] = {};
+  return MultiByteToWideChar(codePage, flags, "ab\x80", 3, wide, 4);
+}
+
+int ToNarrow(UINT codePage, DWORD flags) {
+  const WCHAR wide[] = {L'a', L'b', 0x20AC};
+  char narrow[4] = {};
+  return WideCharToMultiByte(codePage, flags, wide, 3, narrow, 4, nullptr, nullptr);
+}
+
+int Compare(LCID locale, DWORD flags) { return CompareStringA(locale, flags, "a", 1, "B", 1); }
+
+const Unavailable kUnavailable[] = {
+    {"ToWideOemCodePage", [] { return ToWide(CP_OEMCP, 0); }, ERROR_INVALID_PARAMETER},
+    {"ToWideUtf8", [] { return ToWide(CP_UTF8, 0); }, ERROR_INVALID_PARAMETER},
+    {"ToNarrowCodePage437", [] { return ToNarrow(437, 0); }, ERROR_INVALID_PARAMETER},
+    {"ToWideComposite", [] { return ToWide(CP_ACP, MB_COMPOSITE); }, ERROR_INVALID_FLAGS},
+    {"ToWidePrecomposedWithComposite", [] { return ToWide(CP_ACP, MB_PRECOMPOSED | MB_COMPOSITE); },
+     ERROR_INVALID_FLAGS},
+    {"ToWideGlyphCharacters", [] { return ToWide(CP_ACP, MB_USEGLYPHCHARS); }, ERROR_INVALID_FLAGS},
+    {"ToNarrowInvalidCharactersIsForUtf8Only",
+     [] { return ToNarrow(CP_ACP, WC_ERR_INVALID_CHARS); }, ERROR_INVALID_FLAGS},
+    {"ToNarrowCompositeCheck", [] { return ToNarrow(CP_ACP, WC_COMPOSITECHECK); },
+     ERROR_INVALID_FLAGS},
+    {"ToNarrowCompositeCheckWithDefaultCharacter",
+     [] { return ToNarrow(CP_ACP, WC_COMPOSITECHECK | WC_DEFAULTCHAR); }, ERROR_INVALID_FLAGS},
+    {"ToNarrowSeparateCharacters", [] { return ToNarrow(CP_ACP, WC_SEPCHARS); },
+     ERROR_INVALID_FLAGS},
+    {"ToNarrowDiscardNonSpacing", [] { return ToNarrow(CP_ACP, WC_DISCARDNS); },
+     ERROR_INVALID_FLAGS},
+    {"CompareGermanLocale", [] { return Compare(0x0407, NORM_IGNORECASE); },
+     ERROR_INVALID_PARAMETER},
+    {"CompareIgnoringDiacritics", [] { return Compare(LOCALE_USER_DEFAULT, NORM_IGNORENONSPACE); },
+     ERROR_INVALID_FLAGS},
+    {"CompareIgnoringSymbols", [] { return Compare(LOCALE_USER_DEFAULT, NORM_IGNORESYMBOLS); },
+     ERROR_INVALID_FLAGS},
+    {"CompareAsStrings", [] { return Compare(LOCALE_USER_DEFAULT, SORT_STRINGSORT); },
+     ERROR_INVALID_FLAGS},
+};
+
+class UnavailableTest : public ::testing::TestWithParam<Unavailable> {};
+
+TEST_P(UnavailableTest, FailsWithTheLastErrorOfAnUnknownValue) {
+  const Unavailable& row = GetParam();
+  SetLastError(0);
+
+  EXPECT_EQ(row.call(), 0);
+
+  EXPECT_EQ(GetLastError(), row.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows1252, UnavailableTest, ::testing::ValuesIn(kUnavailable),
+                         CaseName());
+
 TEST(LocaleInfo, TheDecimalSeparatorIsAPoint) {
   char buffer[8] = "xxxxxxx";
 

@@ -80,9 +80,36 @@ inline constexpr DWORD RPC_C_AUTHN_WINNT = 10;
 inline constexpr DWORD RPC_C_AUTHZ_NONE = 0;
 inline constexpr DWORD EOAC_NONE = 0;
 
+inline constexpr DWORD MAX_PATH = 260;
+
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_BAD_LENGTH = 24;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+inline constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+
 inline constexpr UINT CP_ACP = 0;
+inline constexpr UINT CP_OEMCP = 1;
+inline constexpr UINT CP_THREAD_ACP = 3;
+inline constexpr UINT CP_UTF8 = 65001;
+inline constexpr DWORD MB_PRECOMPOSED = 0x1;
+inline constexpr DWORD MB_COMPOSITE = 0x2;
+inline constexpr DWORD MB_USEGLYPHCHARS = 0x4;
+inline constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
+inline constexpr DWORD WC_DISCARDNS = 0x10;
+inline constexpr DWORD WC_SEPCHARS = 0x20;
+inline constexpr DWORD WC_DEFAULTCHAR = 0x40;
+inline constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
+inline constexpr DWORD WC_COMPOSITECHECK = 0x200;
+inline constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
+inline constexpr LCID LOCALE_NEUTRAL = 0x0000;
+inline constexpr LCID LOCALE_INVARIANT = 0x007F;
 inline constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
+inline constexpr LCID LOCALE_SYSTEM_DEFAULT = 0x0800;
 inline constexpr DWORD NORM_IGNORECASE = 0x1;
+inline constexpr DWORD NORM_IGNORENONSPACE = 0x2;
+inline constexpr DWORD NORM_IGNORESYMBOLS = 0x4;
+inline constexpr DWORD SORT_STRINGSORT = 0x1000;
 inline constexpr LCTYPE LOCALE_SDECIMAL = 0x000E;
 inline constexpr int CSTR_LESS_THAN = 1;
 inline constexpr int CSTR_EQUAL = 2;
@@ -338,6 +365,10 @@ void SysFreeString(BSTR bstrString);
 UINT SysStringLen(BSTR pbstr);
 void VariantInit(VARIANTARG* pvarg);
 HRESULT VariantClear(VARIANTARG* pvarg);
+
+// The calling thread's last error, as the calls below set it when they fail.
+DWORD GetLastError();
+void SetLastError(DWORD dwErrCode);
 
 // National language support: the ANSI code page is Windows-1252.
 int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,

@@ -1,13 +1,19 @@
-// What start-up hands to main: the argument vector, built the platform's own way.
+// What start-up takes from the platform: the command line, where the platform hands it over as
+// one text rather than as the C runtime's vector.
 #pragma once
 
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace hwid {
 
-// argc and argv are what the C runtime passed to main. Where the platform gives the command line
-// as one text, the vector is built from that text instead and argv[0] is the program file's path.
-std::vector<std::string> ProgramArguments(int argc, const char* const* argv);
+struct CommandLineText {
+  std::string text;         // the whole line, the program name first, as the process received it
+  std::string programPath;  // the program file's path, which stands in for that name
+};
+
+// Windows hands a program its command line as one text; std::nullopt where the argv the C runtime
+// passes to main is the platform's own.
+std::optional<CommandLineText> ProgramCommandLine();
 
 }  // namespace hwid

@@ -6,22 +6,13 @@
 set -u
 
 hwid=$1
-failures=0
 
 source "$(dirname "$0")/netns.sh"
+source "$(dirname "$0")/expect.sh"
 netns_require
 
-# The volume serial, worked out apart from the tool: stat prints the root file system's two ID
-# words as one hex number, and the serial is the two folded together by exclusive or.
-fsid=$(stat -f -c %i /)
-fsid=$(printf '%016x' "0x$fsid")
-serial=$(( 0x${fsid:0:8} ^ 0x${fsid:8:8} ))
-signed_serial=$(( serial >= 0x80000000 ? serial - 0x100000000 : serial ))
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+serial=$(volume_serial /)
+signed_serial=$(signed_serial "$serial")
 
 # run_case NAME EXPECTED_ADAPTER_PART_OLDTRIAL EXPECTED_ADAPTER_PART_CURRENT MAC...
 # The adapter parts are literal; the serial prefix and "010" are added here.
@@ -40,20 +31,8 @@ run_case() {
 # check CASE NAMESPACE ARGUMENT EXPECTED: an empty argument means none (bare serial).
 check() {
   local name=$1 namespace=$2 argument=$3 expected=$4
-  local output status
-  if [[ -n $argument ]]; then
-    output=$(ip netns exec "$namespace" "$hwid" "$argument"; echo "status $?")
-  else
-    output=$(ip netns exec "$namespace" "$hwid"; echo "status $?")
-  fi
-  status=${output##*status }
-  output=${output%status *}
-  [[ $status == 0 ]] || fail "$name ${argument:-(none)}: exit status $status"
-  if ! cmp -s <(printf '%s' "$output") <(printf '%s' "$expected"); then
-    fail "$name ${argument:-(none)}: output differs"
-    printf '  expected: '; printf '%s' "$expected" | od -An -c | head -4
-    printf '  actual:   '; printf '%s' "$output" | od -An -c | head -4
-  fi
+  expect_output "$name ${argument:-(none)}" "$expected" \
+    ip netns exec "$namespace" "$hwid" ${argument:+"$argument"}
 }
 
 tab=$'\t'
@@ -70,8 +49,5 @@ run_case two-reversed "484858486758505758656558666658676713104848585348585354586
   "${tab}48485848675850575865655866665867671310${tab}48485853485853545867485848485848561310" \
   00:0c:29:aa:bb:cc 00:50:56:c0:00:08
 
-if ((failures > 0)); then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all cases passed (serial $serial)"
+echo "serial $serial"
+expect_finish
