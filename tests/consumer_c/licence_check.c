@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     status = hwid_identifier(HWID_LAYOUT_CURRENT, mine, needed, &needed);
   }
   if (status != HWID_STATUS_OK) {
-    fprintf(stderr, "cannot read this machine: %s\n", hwid_status_name(status));
+    (void)fprintf(stderr, "cannot read this machine: %s\n", hwid_status_name(status));
     free(mine);
     return 2;
   }

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     }
   }
   for (const std::string& lines : answers) {
-    std::fputs(lines.c_str(), stdout);
+    static_cast<void>(std::fputs(lines.c_str(), stdout));
   }
   return 0;
 }
