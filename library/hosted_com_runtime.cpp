@@ -5,6 +5,9 @@ namespace hwid::library {
 HRESULT HostedComRuntime::InitializeEx(LPVOID reserved, DWORD coInit) {
   const HRESULT status = base_.InitializeEx(reserved, coInit);
   if (status != RPC_E_CHANGED_MODE) {
+    if (SUCCEEDED(status)) {
+      ++enteredApartments_;
+    }
     return status;
   }
   ++borrowedApartments_;
@@ -40,7 +43,17 @@ void HostedComRuntime::Uninitialize() {
     --borrowedApartments_;
     return;
   }
+  if (enteredApartments_ > 0) {
+    --enteredApartments_;
+  }
   base_.Uninitialize();
+}
+
+void HostedComRuntime::LeaveApartments() {
+  borrowedApartments_ = 0;
+  for (; enteredApartments_ > 0; --enteredApartments_) {
+    base_.Uninitialize();
+  }
 }
 
 }  // namespace hwid::library

@@ -29,9 +29,14 @@ class HostedComRuntime final : public ComRuntime {
                           RPC_AUTH_IDENTITY_HANDLE authInfo, DWORD capabilities) override;
   void Uninitialize() override;
 
+  // Leaves every apartment entered and not yet left, once the connection that entered it is
+  // released: each reading is a run of its own, so none keeps COM initialised on the thread.
+  void LeaveApartments();
+
  private:
   ComRuntime& base_;
   int borrowedApartments_ = 0;  // InitializeEx answers turned from RPC_E_CHANGED_MODE, not undone
+  int enteredApartments_ = 0;   // successful InitializeEx calls of the base, not yet undone
 };
 
 }  // namespace hwid::library

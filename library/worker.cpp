@@ -31,20 +31,36 @@ struct Worker {
 struct Engine {
   std::mutex mutex;
   std::shared_ptr<Worker> current;
-  ComRuntime* runtime = &SystemComRuntime();
+  std::atomic<ComRuntime*> runtime{&SystemComRuntime()};
   std::atomic<std::uint32_t> limitMilliseconds{kDefaultTimeLimit.count()};
+  const DWORD processId = GetCurrentProcessId();
 };
 
+// This process's engine. A child forked after the library was used inherits the engine but not
+// its thread (fork copies the calling thread alone), and a lock a vanished thread held stays
+// locked: so a child starts over with an engine of its own, keeping the settings, and never
+// touches its parent's, which stays allocated.
 Engine& TheEngine() {
-  static auto* const engine = new Engine();
-  return *engine;
+  static std::atomic<Engine*> engine{new Engine()};
+  Engine* inherited = engine.load();
+  if (inherited->processId == GetCurrentProcessId()) {
+    return *inherited;
+  }
+  auto* const own = new Engine();
+  own->runtime.store(inherited->runtime.load());
+  own->limitMilliseconds.store(inherited->limitMilliseconds.load());
+  if (engine.compare_exchange_strong(inherited, own)) {
+    return *own;
+  }
+  // Another thread of the child made one first; `inherited` is now that one.
+  delete own;
+  return *inherited;
 }
 
 // The thread's body. Everything it touches is its own or shared through `worker`, so it may be
 // stuck in WMI while the process exits. It ends once abandoned and idle.
 void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
   HostedComRuntime runtime(base);
-  TWMIOperations wmi(runtime);
   std::unique_lock lock(worker->mutex);
   for (;;) {
     worker->wake.wait(lock, [&worker] { return !worker->queue.empty() || worker->abandoned; });
@@ -57,10 +73,15 @@ void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
     bool failed = false;
     // Nothing may leave a thread's body; the only exception a reading throws is bad_alloc.
     try {
+      // Each reading is one run of the program, with a connection of its own: it sees the machine
+      // as it is now (the Linux stand-in takes one look at sysfs per connection), as a host that
+      // reads again later expects.
+      TWMIOperations wmi(runtime);
       job->Run(wmi);
     } catch (...) {
       failed = true;
     }
+    runtime.LeaveApartments();
     lock.lock();
     job->done = true;
     job->failed = failed;
@@ -101,7 +122,7 @@ std::shared_ptr<Worker> CurrentWorker(Engine& engine) {
   if (!engine.current) {
     auto worker = std::make_shared<Worker>();
     try {
-      std::thread(Serve, worker, std::ref(*engine.runtime)).detach();
+      std::thread(Serve, worker, std::ref(*engine.runtime.load())).detach();
     } catch (const std::system_error&) {
       return nullptr;
     }
@@ -137,7 +158,7 @@ void UseComRuntime(ComRuntime& runtime) {
   std::shared_ptr<Worker> worker;
   {
     const std::lock_guard lock(engine.mutex);
-    engine.runtime = &runtime;
+    engine.runtime.store(&runtime);
     worker = engine.current;
   }
   if (worker) {

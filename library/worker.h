@@ -1,7 +1,8 @@
 // The library's own thread for reading the machine. Callers on any thread, in any COM state, hand
-// it a job and wait at most the time limit; it is started on first use and reads WMI through a
-// TWMIOperations of its own, as the program's main thread does through the process-wide one. A
-// thread that did not answer in time is abandoned, and the next job starts a fresh one.
+// it a job and wait at most the time limit; it is started on first use and runs each job as one
+// run of the program: through a TWMIOperations of its own, connected for that job and released
+// after it. A thread that did not answer in time is abandoned, and the next job starts a fresh
+// one; so does the first job of a child process forked after the library was used.
 #pragma once
 
 #include <memory>

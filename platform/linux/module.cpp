@@ -1,6 +1,8 @@
-// Linux stand-in only: modules are the executable and the shared objects the loader maps.
+// Linux stand-in only: modules are the executable and the shared objects the loader maps, in
+// this process.
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "platform/win32.h"
 
@@ -23,3 +25,5 @@ BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule) {
   *phModule = handle;
   return TRUE;
 }
+
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }

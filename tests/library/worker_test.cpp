@@ -45,10 +45,11 @@ TEST_P(HostStateTest, ReadsWhatTheProgramPrints) {
     EXPECT_EQ(reading.status, ReadStatus::Ok);
     EXPECT_EQ(reading.text, DirectOutput(output));
   }
-  // One connection, made once and kept: nothing failed on the way.
-  EXPECT_EQ(script.CallCount(Step::CoInitializeEx), 1);
-  EXPECT_EQ(script.Uninitializations(), 0);
-  EXPECT_EQ(script.LiveConnections(), 1);
+  // A connection for each of the two readings of WMI, released after it, and every apartment
+  // the thread entered left again: nothing stays initialised between readings.
+  EXPECT_EQ(script.CallCount(Step::CoInitializeEx), 2);
+  EXPECT_EQ(script.Uninitializations(), script.SuccessfulInitializations());
+  EXPECT_EQ(script.LiveConnections(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, HostStateTest,
@@ -139,6 +140,24 @@ INSTANTIATE_TEST_SUITE_P(
         RuntimeCase{"SecuritySetBefore", Step::CoInitializeSecurity, RPC_E_TOO_LATE, S_OK, 1},
         RuntimeCase{"SecurityFails", Step::CoInitializeSecurity, E_FAIL, E_FAIL, 1}),
     ::hwid::testing::CaseName());
+
+// After a reading, the thread leaves exactly the apartments the base runtime let it enter: not the
+// host's (changed mode), not one that failed, and not one the reading already left.
+TEST(HostedComRuntimeTest, LeavesOnlyTheApartmentsItEntered) {
+  ScriptedWmi script;
+  script.SetStatus(Step::CoInitializeEx, 2, S_FALSE);
+  script.SetStatus(Step::CoInitializeEx, 3, RPC_E_CHANGED_MODE);
+  script.SetStatus(Step::CoInitializeEx, 4, E_OUTOFMEMORY);
+  library::HostedComRuntime runtime(script);
+  for (int call = 0; call < 5; ++call) {
+    static_cast<void>(runtime.InitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  }
+  runtime.Uninitialize();  // the reading left one itself
+  runtime.LeaveApartments();
+  EXPECT_EQ(script.Uninitializations(), 3);  // of the three entered: S_OK, S_FALSE, S_OK
+  runtime.LeaveApartments();
+  EXPECT_EQ(script.Uninitializations(), 3);
+}
 
 TEST(TimeLimitTest, AcceptsOnlyWhatFitsItsRange) {
   const std::chrono::milliseconds before = TimeLimit();

@@ -16,6 +16,7 @@
 #include "identifier/adapter_selection.h"
 #include "platform/com.h"
 #include "tests/case_name.h"
+#include "tests/linux/sysfs_com_runtime.h"
 #include "tests/linux/sysfs_tree.h"
 
 namespace hwid {
@@ -630,38 +631,6 @@ TEST_F(SysfsProvider, ServesOnlyTheCimv2Namespace) {
   }
 }
 
-// COM for TWMIOperations: every call succeeds, and the locator it creates reads the test's tree.
-class FixtureComRuntime final : public ComRuntime {
- public:
-  explicit FixtureComRuntime(std::string sysfsRoot) : sysfsRoot_(std::move(sysfsRoot)) {}
-
-  HRESULT InitializeEx(LPVOID /*reserved*/, DWORD /*coInit*/) override { return S_OK; }
-  HRESULT InitializeSecurity(PSECURITY_DESCRIPTOR /*descriptor*/, LONG /*count*/,
-                             SOLE_AUTHENTICATION_SERVICE* /*services*/, void* /*reserved1*/,
-                             DWORD /*authnLevel*/, DWORD /*impLevel*/, void* /*authList*/,
-                             DWORD /*capabilities*/, void* /*reserved3*/) override {
-    return S_OK;
-  }
-  HRESULT CreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD /*context*/, REFIID iid,
-                         LPVOID* object) override {
-    if (!(clsid == CLSID_WbemLocator) || outer != nullptr) {
-      return REGDB_E_CLASSNOTREG;
-    }
-    com_ptr<IWbemLocator> locator;
-    *locator.put() = posix::NewSysfsWbemLocator(sysfsRoot_.c_str());
-    return locator->QueryInterface(iid, object);
-  }
-  HRESULT SetProxyBlanket(IUnknown* /*proxy*/, DWORD /*authnSvc*/, DWORD /*authzSvc*/,
-                          OLECHAR* /*principal*/, DWORD /*authnLevel*/, DWORD /*impLevel*/,
-                          RPC_AUTH_IDENTITY_HANDLE /*authInfo*/, DWORD /*capabilities*/) override {
-    return S_OK;
-  }
-  void Uninitialize() override {}
-
- private:
-  std::string sysfsRoot_;
-};
-
 struct MachineCase {
   const char* name;
   void (*build)(SysfsTree& tree);
@@ -785,7 +754,7 @@ class SysfsMachine : public ::testing::TestWithParam<MachineCase> {};
 TEST_P(SysfsMachine, AdapterAddressTextThroughTwmiOperations) {
   SysfsTree tree;
   GetParam().build(tree);
-  FixtureComRuntime com(tree.Root().string());
+  testing::FixtureComRuntime com(tree.Root().string());
   TWMIOperations wmi(com);
 
   EXPECT_EQ(AdapterAddressText(wmi), GetParam().addressText);

@@ -77,7 +77,6 @@ def test_answers_from_many_threads_at_once_equal_hwid():
 
 # Pre-fork servers and multiprocessing's default start method on Linux fork a process that has
 # already used the library: the child has no copy of the parent's worker thread.
-@pytest.mark.xfail(strict=True, reason="the library's worker thread does not survive fork")
 def test_a_forked_child_gets_the_same_answer(restore_timeout):
     expected = hwid.identifier()
     hwid.set_timeout_ms(1000)

@@ -345,6 +345,9 @@ inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
 // Only with FROM_ADDRESS: `lpModuleName` is an address inside the module.
 BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 
+// Processes.
+DWORD GetCurrentProcessId();
+
 // COM library.
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void CoUninitialize();
