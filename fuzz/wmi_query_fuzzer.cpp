@@ -74,6 +74,9 @@ void MakeSysfsTree(const fs::path& root) {
             "0x000000000000c000 0x000000000000c03f 0x0000000000040101\n"
             "0x0000000000000000 0x0000000000000000 0x0000000000000000\n");
   fs::create_directory_symlink(nic, net / "eth0" / "device");
+  // Resources are read by bus, as the kernel names it in each device's subsystem link.
+  fs::create_directories(root / "bus" / "pci");
+  fs::create_directory_symlink(root / "bus" / "pci", nic / "subsystem");
 
   WriteFile(net / "eth1" / "type", "1\n");
   WriteFile(net / "eth1" / "ifindex", "3\n");
@@ -84,6 +87,7 @@ void MakeSysfsTree(const fs::path& root) {
   WriteFile(virtioParent / "resource",
             "0x00000000fe000000 0x00000000fe003fff 0x000000000014220c\n"
             "0x0000000000000000 0x0000000000000000 zz\n");
+  fs::create_directory_symlink(root / "bus" / "pci", virtioParent / "subsystem");
   fs::create_directories(root / "bus" / "virtio");
   fs::create_directories(virtio);
   fs::create_directory_symlink(root / "bus" / "virtio", virtio / "subsystem");
