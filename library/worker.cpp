@@ -60,6 +60,14 @@ Engine& TheEngine() {
 // The thread's body. Everything it touches is its own or shared through `worker`, so it may be
 // stuck in WMI while the process exits. It ends once abandoned and idle.
 void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
+  // Under Wine, a process's first single-threaded apartment makes the desktop window, holding
+  // user32's lock while it loads resources, which takes the loader lock; the first reading loads
+  // WMI's DLLs under the loader lock, and one of them loads an icon as it starts, which takes
+  // user32's lock. A host thread entering its apartment during this thread's first reading would
+  // then wait for this thread for ever and this thread for it. Asking for the desktop window
+  // first, holding neither lock, leaves nothing for that race. It touches no COM state: the
+  // program's main thread makes the same window when it enters its apartment.
+  static_cast<void>(GetDesktopWindow());
   HostedComRuntime runtime(base);
   std::unique_lock lock(worker->mutex);
   for (;;) {

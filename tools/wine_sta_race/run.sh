@@ -3,13 +3,17 @@
 # prefix's server stopped before every run), with a time limit, then reports how many runs hung
 # and how many completed. Root runs it in a network namespace whose only adapter is a veth with a
 # chosen address, as the Wine end-to-end tests do; otherwise in the machine's own network.
+# With EXE set it runs that program instead (hwid's library host, for one), with the DLLs named in
+# DLLS beside it.
 #
-# Usage: run.sh [SHAPE [STA_WAIT [DELAY_MS]]]   (the program's arguments; see sta_race.cpp)
+# Usage: run.sh [ARGUMENT...]   (the program's arguments; for sta_race.exe see sta_race.cpp)
 # Environment: RUNS (5), LIMIT seconds per run (60), PREFIX (a fresh one in a temporary folder,
 #              deleted afterwards), PRESTART=1 to start the server and its services with
 #              `wine cmd /c exit` before each run (as the end-to-end tests' cases do), SHOW=1 to
-#              print each run's output.
-# Exits 0 when no run hung, 1 when some did.
+#              print each run's output, EXE and DLLS as above.
+# A run completed when the program exited 0; it hung when it was still running at the limit, or
+# exited 4 (hwid's library host ends itself with 4 when a caller has no end).
+# Exits 0 when every run completed, 1 otherwise.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -33,14 +37,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
-x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static -o "$work/sta_race.exe" \
-  "$here/sta_race.cpp" -lole32 -loleaut32 -lwbemuuid -luser32
+if [[ -n ${EXE:-} ]]; then
+  cp "$EXE" "$work/sta_race.exe"
+else
+  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static \
+    -o "$work/sta_race.exe" "$here/sta_race.cpp" -lole32 -loleaut32 -lwbemuuid -luser32
+fi
 
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
   wineboot --init </dev/null >/dev/null 2>&1
   wineserver -w
 fi
 cp "$work/sta_race.exe" "$WINEPREFIX/drive_c/sta_race.exe"
+for dll in ${DLLS:-}; do
+  cp "$dll" "$WINEPREFIX/drive_c/"
+done
 
 if [[ $(id -u) -eq 0 ]]; then
   namespace="sta-race-$$"
@@ -53,6 +64,7 @@ fi
 
 hung=0
 completed=0
+failed=0
 for ((run = 1; run <= runs; run++)); do
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
@@ -65,14 +77,18 @@ for ((run = 1; run <= runs; run++)); do
   if [[ ${SHOW:-0} == 1 ]]; then
     tr -d '\r' <"$work/output" | sed "s/^/run $run: /"
   fi
-  if [[ $status -eq 124 ]]; then
-    hung=$((hung + 1))
-    echo "run $run: hung (no end within ${limit} s)"
-  elif grep -q completed "$work/output"; then
-    completed=$((completed + 1))
-  else
-    echo "run $run: exit status $status without completing"
-  fi
+  case $status in
+    0) completed=$((completed + 1)) ;;
+    124 | 4)
+      hung=$((hung + 1))
+      echo "run $run: hung (exit status $status)"
+      ;;
+    *)
+      failed=$((failed + 1))
+      echo "run $run: exit status $status"
+      ;;
+  esac
 done
-echo "shape ${*:-race}: $hung hung, $completed completed of $runs cold runs"
-((hung == 0))
+echo "${EXE:+$(basename "$EXE") }${*:-race}: $hung hung, $completed completed, $failed failed" \
+  "of $runs cold runs"
+((completed == runs))

@@ -348,6 +348,10 @@ BOOL GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 // Processes.
 DWORD GetCurrentProcessId();
 
+// Windows: the stand-in has no desktop, so no desktop window (null).
+using HWND = void*;
+HWND GetDesktopWindow();
+
 // COM library.
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void CoUninitialize();

@@ -1,15 +1,29 @@
 // A host program for the library under Wine. Its calling threads are put into the COM state the
 // command line names before they read this machine, through hwid.dll (the C interface) and through
-// the static hwid::core (the C++ functions); each caller prints six lines: the bare serial, the
-// legacy and the current identifier, from C and then from C++. Callers print in their order.
-// Usage: library_host.exe mta | sta | security | threads
-// Exits 2 on a bad argument, 3 when the host's own COM set-up fails.
+// the static hwid::core (the C++ functions); each caller prints six lines (the bare serial, the
+// legacy and the current identifier, from C and then from C++) and a seventh with its own result:
+// "caller N STATE: ok|STATUS MS ms", the first status that was not ok and the time its six
+// readings took. Callers print in their order.
+// Usage: library_host.exe mta | sta | security
+//        library_host.exe together|warm c|cpp STATE...
+//   together: one thread per STATE (plain, mta or sta), all starting at once to enter that state
+//   and read, the first reading of each through hwid.dll (c) or hwid::core (cpp); warm: the same
+//   after one reading of each from the main thread, before the threads start.
+// Every reading has a time limit of kLimit. A caller that has not ended kLimit plus a margin after
+// the start is reported as "no end", and the host then ends itself at once (a thread stuck in
+// the loader lock would keep an orderly exit waiting).
+// Exits 2 on a bad argument, 3 when the host's own COM set-up fails, 4 when a caller has no end.
 
 #include <objbase.h>
 
+#include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <latch>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,32 +33,25 @@
 
 namespace {
 
+constexpr std::chrono::milliseconds kLimit{20000};
+constexpr std::chrono::milliseconds kMargin{10000};
+
 enum class ComState { None, SingleThreaded, MultiThreaded };
 
-std::string CText(hwid_status (*read)(char*, std::size_t, std::size_t*)) {
-  char buffer[1024];
-  std::size_t needed = 0;
-  const hwid_status status = read(buffer, sizeof buffer, &needed);
-  return status == HWID_STATUS_OK ? std::string(buffer)
-                                  : std::string("status: ") + hwid_status_name(status);
-}
+struct StateName {
+  const char* name;
+  ComState state;
+};
+constexpr std::array<StateName, 3> kStates = {
+    {{"plain", ComState::None}, {"sta", ComState::SingleThreaded}, {"mta", ComState::MultiThreaded}}};
 
-// The six answers of one caller.
-std::string Answers() {
-  std::string lines;
-  for (const std::string& answer :
-       {CText(hwid_bare_serial), CText([](char*buffer, std::size_t size, std::size_t*needed) {
-          return hwid_identifier(HWID_LAYOUT_LEGACY, buffer, size, needed);
-        }),
-        CText([](char*buffer, std::size_t size, std::size_t*needed) {
-          return hwid_identifier(HWID_LAYOUT_CURRENT, buffer, size, needed);
-        }),
-        hwid::BareSerialText(), hwid::ComposeLegacyIdentifier(),
-        hwid::ComposeCurrentIdentifier()}) {
-    lines += answer;
-    lines += '\n';
+const char* NameOf(ComState state) {
+  for (const StateName& entry : kStates) {
+    if (entry.state == state) {
+      return entry.name;
+    }
   }
-  return lines;
+  return "?";
 }
 
 bool Enter(ComState state) {
@@ -59,54 +66,172 @@ bool Enter(ComState state) {
   return false;
 }
 
+// One answer and the first status of a caller that was not ok.
+struct Answer {
+  std::string text;
+  std::string failure;
+};
+
+Answer FromC(hwid_status (*read)(char*, std::size_t, std::size_t*)) {
+  char buffer[1024];
+  std::size_t needed = 0;
+  const hwid_status status = read(buffer, sizeof buffer, &needed);
+  if (status == HWID_STATUS_OK) {
+    return {buffer, ""};
+  }
+  const std::string name = hwid_status_name(status);
+  return {"status: " + name, name};
+}
+
+Answer FromCpp(hwid::Output output) {
+  hwid::Reading reading = hwid::ReadOutput(output);
+  switch (reading.status) {
+    case hwid::ReadStatus::Ok:
+      return {std::move(reading.text), ""};
+    case hwid::ReadStatus::TimedOut:
+      return {"status: timed out", "timed out"};
+    case hwid::ReadStatus::InternalError:
+      break;
+  }
+  return {"status: internal error", "internal error"};
+}
+
+std::array<Answer, 3> CAnswers() {
+  return {FromC(hwid_bare_serial), FromC([](char* buffer, std::size_t size, std::size_t* needed) {
+            return hwid_identifier(HWID_LAYOUT_LEGACY, buffer, size, needed);
+          }),
+          FromC([](char* buffer, std::size_t size, std::size_t* needed) {
+            return hwid_identifier(HWID_LAYOUT_CURRENT, buffer, size, needed);
+          })};
+}
+
+std::array<Answer, 3> CppAnswers() {
+  return {FromCpp(hwid::Output::BareSerial), FromCpp(hwid::Output::LegacyIdentifier),
+          FromCpp(hwid::Output::CurrentIdentifier)};
+}
+
+// The six answers of one caller and its result line; `cFirst` picks the interface it reads
+// through first.
+std::string Answers(std::size_t caller, ComState state, bool cFirst) {
+  const auto started = std::chrono::steady_clock::now();
+  std::array<Answer, 3> c;
+  std::array<Answer, 3> cpp;
+  if (cFirst) {
+    c = CAnswers();
+    cpp = CppAnswers();
+  } else {
+    cpp = CppAnswers();
+    c = CAnswers();
+  }
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started);
+  std::string lines;
+  std::string failure;
+  for (const std::array<Answer, 3>* answers : {&c, &cpp}) {
+    for (const Answer& answer : *answers) {
+      lines += answer.text + '\n';
+      if (failure.empty()) {
+        failure = answer.failure;
+      }
+    }
+  }
+  lines += "caller " + std::to_string(caller) + ' ' + NameOf(state) + ": " +
+           (failure.empty() ? "ok" : failure) + ' ' + std::to_string(elapsed.count()) + " ms\n";
+  return lines;
+}
+
+// What the callers share with the main thread, which may stop waiting for them.
+struct Board {
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::vector<std::string> answers;
+  std::size_t endedCount = 0;
+  bool entered = true;
+};
+
+int RunTogether(const std::vector<ComState>& callers, bool cFirst, bool warm) {
+  if (warm) {
+    static_cast<void>(Answers(0, ComState::None, cFirst));
+  }
+  const auto board = std::make_shared<Board>();
+  board->answers.resize(callers.size());
+  // All threads start at once: one enters its apartment while another makes the first reading.
+  const auto ready = std::make_shared<std::latch>(static_cast<std::ptrdiff_t>(callers.size()));
+  const auto started = std::chrono::steady_clock::now();
+  for (std::size_t caller = 0; caller < callers.size(); ++caller) {
+    std::thread([board, ready, caller, state = callers[caller], cFirst] {
+      ready->arrive_and_wait();
+      const bool entered = Enter(state);
+      std::string lines = Answers(caller + 1, state, cFirst);
+      const std::lock_guard lock(board->mutex);
+      board->answers[caller] = std::move(lines);
+      board->entered = board->entered && entered;
+      ++board->endedCount;
+      board->ended.notify_one();
+    }).detach();
+  }
+  std::unique_lock lock(board->mutex);
+  const bool allEnded = board->ended.wait_until(lock, started + kLimit + kMargin, [&] {
+    return board->endedCount == callers.size();
+  });
+  for (std::size_t caller = 0; caller < callers.size(); ++caller) {
+    const std::string& lines = board->answers[caller];
+    static_cast<void>(std::fputs(
+        lines.empty()
+            ? ("caller " + std::to_string(caller + 1) + ' ' + NameOf(callers[caller]) + ": no end\n")
+                  .c_str()
+            : lines.c_str(),
+        stdout));
+  }
+  static_cast<void>(std::fflush(stdout));
+  if (!allEnded) {
+    TerminateProcess(GetCurrentProcess(), 4);
+  }
+  return board->entered ? 0 : 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 1 ? argv[1] : "";
-  std::vector<ComState> callers;
-  if (mode == "mta" || mode == "security") {
-    callers = {ComState::MultiThreaded};
-  } else if (mode == "sta") {
-    callers = {ComState::SingleThreaded};
-  } else if (mode == "threads") {
-    for (int caller = 0; caller < 8; ++caller) {
-      callers.push_back(static_cast<ComState>(caller % 3));
-    }
-  } else {
+  if (hwid_set_timeout_ms(static_cast<std::uint32_t>(kLimit.count())) != HWID_STATUS_OK ||
+      !hwid::SetTimeLimit(kLimit)) {
     return 2;
   }
-  std::vector<std::string> answers(callers.size());
-  if (mode != "threads") {
-    if (!Enter(callers[0])) {
-      return 3;
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "together" || mode == "warm") {
+    const std::string first = argc > 2 ? argv[2] : "";
+    std::vector<ComState> callers;
+    for (int argument = 3; argument < argc; ++argument) {
+      const StateName* found = nullptr;
+      for (const StateName& entry : kStates) {
+        if (std::strcmp(argv[argument], entry.name) == 0) {
+          found = &entry;
+        }
+      }
+      if (found == nullptr) {
+        return 2;
+      }
+      callers.push_back(found->state);
     }
-    if (mode == "security" &&
-        FAILED(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                                    RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr))) {
-      return 3;
+    if (callers.empty() || (first != "c" && first != "cpp")) {
+      return 2;
     }
-    answers[0] = Answers();
-  } else {
-    // Every thread in its state first, then all read at once.
-    std::latch ready(static_cast<std::ptrdiff_t>(callers.size()));
-    std::vector<std::thread> threads;
-    std::vector<char> entered(callers.size(), 0);
-    for (std::size_t caller = 0; caller < callers.size(); ++caller) {
-      threads.emplace_back([&, caller] {
-        entered[caller] = Enter(callers[caller]) ? 1 : 0;
-        ready.arrive_and_wait();
-        answers[caller] = Answers();
-      });
-    }
-    for (std::thread& thread : threads) {
-      thread.join();
-    }
-    if (std::memchr(entered.data(), 0, entered.size()) != nullptr) {
-      return 3;
-    }
+    return RunTogether(callers, first == "c", mode == "warm");
   }
-  for (const std::string& lines : answers) {
-    static_cast<void>(std::fputs(lines.c_str(), stdout));
+  ComState state = ComState::MultiThreaded;
+  if (mode == "sta") {
+    state = ComState::SingleThreaded;
+  } else if (mode != "mta" && mode != "security") {
+    return 2;
   }
+  if (!Enter(state)) {
+    return 3;
+  }
+  if (mode == "security" &&
+      FAILED(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr))) {
+    return 3;
+  }
+  static_cast<void>(std::fputs(Answers(1, state, true).c_str(), stdout));
   return 0;
 }
