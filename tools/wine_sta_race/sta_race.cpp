@@ -9,7 +9,8 @@
 //             warm    one WMI reading on the main thread first, then `race`
 //   STA_WAIT  how the STA (or MTA) thread waits for the reading to end: pump (a message loop,
 //             the default), block (WaitForSingleObject) or cowait (CoWaitForMultipleHandles)
-//   DELAY_MS  how long the WMI thread waits after the start before it begins (0 by default)
+//   DELAY_MS  how long the WMI thread waits after the start before it begins (0 by default); a
+//             negative value delays the other thread instead
 //   FIRST     none (the default), or desktop: the WMI thread calls GetDesktopWindow before its
 //             COM work, which is the sidestep hwid's library takes
 // Every thread prints its name, what it got and its elapsed time; the program exits 0 once all
@@ -29,6 +30,7 @@ HANDLE start;
 HANDLE readingDone;
 LARGE_INTEGER frequency;
 DWORD readingDelay = 0;
+DWORD apartmentDelay = 0;
 bool desktopFirst = false;
 
 enum class StaWait { Pump, Block, CoWait };
@@ -136,6 +138,7 @@ DWORD WINAPI ApartmentThread(void*) {
   WaitForSingleObject(start, INFINITE);
   LARGE_INTEGER began;
   QueryPerformanceCounter(&began);
+  Sleep(apartmentDelay);
   const HRESULT entered = CoInitializeEx(nullptr, otherApartment);
   switch (staWait) {
     case StaWait::Pump:
@@ -169,7 +172,8 @@ DWORD WINAPI ApartmentThread(void*) {
 int main(int argc, char** argv) {
   const char* shape = argc > 1 ? argv[1] : "race";
   const char* wait = argc > 2 ? argv[2] : "pump";
-  readingDelay = argc > 3 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 0;
+  const long delay = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
+  (delay < 0 ? apartmentDelay : readingDelay) = static_cast<DWORD>(delay < 0 ? -delay : delay);
   desktopFirst = argc > 4 && std::strcmp(argv[4], "desktop") == 0;
   if (argc > 4 && !desktopFirst && std::strcmp(argv[4], "none") != 0) {
     return 2;

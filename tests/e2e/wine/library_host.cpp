@@ -1,27 +1,28 @@
 // A host program for the library under Wine. Its calling threads are put into the COM state the
 // command line names before they read this machine, through hwid.dll (the C interface) and through
-// the static hwid::core (the C++ functions); each caller prints six lines (the bare serial, the
-// legacy and the current identifier, from C and then from C++) and a seventh with its own result:
-// "caller N STATE: ok|STATUS MS ms", the first status that was not ok and the time its six
-// readings took. Callers print in their order.
-// Usage: library_host.exe mta | sta | security
+// the static hwid::core (the C++ functions). Each caller prints its answers, three per interface
+// (the bare serial, the legacy and the current identifier; C first), and then its own result:
+// "caller N STATE: ok|STATUS MS ms", the first status that was not ok and the time its slowest
+// reading took. Callers print in their order.
+// Usage: library_host.exe mta | sta | security        one caller, through both interfaces
 //        library_host.exe together|warm c|cpp STATE...
 //   together: one thread per STATE (plain, mta or sta), all starting at once to enter that state
-//   and read, the first reading of each through hwid.dll (c) or hwid::core (cpp); warm: the same
-//   after one reading of each from the main thread, before the threads start.
-// Every reading has a time limit of kLimit. A caller that has not ended kLimit plus a margin after
-// the start is reported as "no end", and the host then ends itself at once (a thread stuck in
-// the loader lock would keep an orderly exit waiting).
+//   and read, through hwid.dll (c) or hwid::core (cpp) alone: Wine's WMI provider corrupts its
+//   tables when two threads of a process query at once, as the two copies of the library would;
+//   warm: the same after one caller's readings on the main thread, before the threads start.
+// Every reading has a time limit of kLimit. A caller that has not ended when all its readings
+// could have used their limits, plus a margin, is reported as "no end", and the host then ends
+// itself at once (a thread stuck in the loader lock would keep an orderly exit waiting).
 // Exits 2 on a bad argument, 3 when the host's own COM set-up fails, 4 when a caller has no end.
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <latch>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -66,7 +67,7 @@ bool Enter(ComState state) {
   return false;
 }
 
-// One answer and the first status of a caller that was not ok.
+// One answer: its text, or its status when that was not ok.
 struct Answer {
   std::string text;
   std::string failure;
@@ -96,47 +97,54 @@ Answer FromCpp(hwid::Output output) {
   return {"status: internal error", "internal error"};
 }
 
-std::array<Answer, 3> CAnswers() {
-  return {FromC(hwid_bare_serial), FromC([](char* buffer, std::size_t size, std::size_t* needed) {
-            return hwid_identifier(HWID_LAYOUT_LEGACY, buffer, size, needed);
-          }),
-          FromC([](char* buffer, std::size_t size, std::size_t* needed) {
-            return hwid_identifier(HWID_LAYOUT_CURRENT, buffer, size, needed);
-          })};
-}
+using Reader = Answer (*)();
+constexpr std::array<Reader, 3> kCReaders = {
+    [] { return FromC(hwid_bare_serial); },
+    [] {
+      return FromC([](char* buffer, std::size_t size, std::size_t* needed) {
+        return hwid_identifier(HWID_LAYOUT_LEGACY, buffer, size, needed);
+      });
+    },
+    [] {
+      return FromC([](char* buffer, std::size_t size, std::size_t* needed) {
+        return hwid_identifier(HWID_LAYOUT_CURRENT, buffer, size, needed);
+      });
+    }};
+constexpr std::array<Reader, 3> kCppReaders = {
+    [] { return FromCpp(hwid::Output::BareSerial); },
+    [] { return FromCpp(hwid::Output::LegacyIdentifier); },
+    [] { return FromCpp(hwid::Output::CurrentIdentifier); }};
 
-std::array<Answer, 3> CppAnswers() {
-  return {FromCpp(hwid::Output::BareSerial), FromCpp(hwid::Output::LegacyIdentifier),
-          FromCpp(hwid::Output::CurrentIdentifier)};
-}
+// Which interfaces a caller reads through.
+enum class Through { Both, C, Cpp };
 
-// The six answers of one caller and its result line; `cFirst` picks the interface it reads
-// through first.
-std::string Answers(std::size_t caller, ComState state, bool cFirst) {
-  const auto started = std::chrono::steady_clock::now();
-  std::array<Answer, 3> c;
-  std::array<Answer, 3> cpp;
-  if (cFirst) {
-    c = CAnswers();
-    cpp = CppAnswers();
-  } else {
-    cpp = CppAnswers();
-    c = CAnswers();
+constexpr int ReadingsThrough(Through through) { return through == Through::Both ? 6 : 3; }
+
+// A caller's answers (three through each interface it uses, C first) and its result line, which
+// gives the first status that was not ok and the time of its slowest reading.
+std::string Answers(std::size_t caller, ComState state, Through through) {
+  std::vector<Reader> readers;
+  if (through != Through::Cpp) {
+    readers.insert(readers.end(), kCReaders.begin(), kCReaders.end());
   }
-  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - started);
+  if (through != Through::C) {
+    readers.insert(readers.end(), kCppReaders.begin(), kCppReaders.end());
+  }
   std::string lines;
   std::string failure;
-  for (const std::array<Answer, 3>* answers : {&c, &cpp}) {
-    for (const Answer& answer : *answers) {
-      lines += answer.text + '\n';
-      if (failure.empty()) {
-        failure = answer.failure;
-      }
+  std::chrono::milliseconds slowest{0};
+  for (const Reader reader : readers) {
+    const auto started = std::chrono::steady_clock::now();
+    const Answer answer = reader();
+    slowest = std::max(slowest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - started));
+    lines += answer.text + '\n';
+    if (failure.empty()) {
+      failure = answer.failure;
     }
   }
   lines += "caller " + std::to_string(caller) + ' ' + NameOf(state) + ": " +
-           (failure.empty() ? "ok" : failure) + ' ' + std::to_string(elapsed.count()) + " ms\n";
+           (failure.empty() ? "ok" : failure) + ' ' + std::to_string(slowest.count()) + " ms\n";
   return lines;
 }
 
@@ -149,20 +157,24 @@ struct Board {
   bool entered = true;
 };
 
-int RunTogether(const std::vector<ComState>& callers, bool cFirst, bool warm) {
+int RunTogether(const std::vector<ComState>& callers, Through through, bool warm) {
   if (warm) {
-    static_cast<void>(Answers(0, ComState::None, cFirst));
+    static_cast<void>(Answers(0, ComState::None, through));
   }
   const auto board = std::make_shared<Board>();
   board->answers.resize(callers.size());
   // All threads start at once: one enters its apartment while another makes the first reading.
-  const auto ready = std::make_shared<std::latch>(static_cast<std::ptrdiff_t>(callers.size()));
+  // A Win32 event rather than std::latch, whose wait in this C++ runtime can miss its wake-up.
+  const HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (start == nullptr) {
+    return 3;
+  }
   const auto started = std::chrono::steady_clock::now();
   for (std::size_t caller = 0; caller < callers.size(); ++caller) {
-    std::thread([board, ready, caller, state = callers[caller], cFirst] {
-      ready->arrive_and_wait();
+    std::thread([board, start, caller, state = callers[caller], through] {
+      WaitForSingleObject(start, INFINITE);
       const bool entered = Enter(state);
-      std::string lines = Answers(caller + 1, state, cFirst);
+      std::string lines = Answers(caller + 1, state, through);
       const std::lock_guard lock(board->mutex);
       board->answers[caller] = std::move(lines);
       board->entered = board->entered && entered;
@@ -170,8 +182,10 @@ int RunTogether(const std::vector<ComState>& callers, bool cFirst, bool warm) {
       board->ended.notify_one();
     }).detach();
   }
+  SetEvent(start);
   std::unique_lock lock(board->mutex);
-  const bool allEnded = board->ended.wait_until(lock, started + kLimit + kMargin, [&] {
+  const auto deadline = started + kLimit * ReadingsThrough(through) + kMargin;
+  const bool allEnded = board->ended.wait_until(lock, deadline, [&] {
     return board->endedCount == callers.size();
   });
   for (std::size_t caller = 0; caller < callers.size(); ++caller) {
@@ -187,6 +201,7 @@ int RunTogether(const std::vector<ComState>& callers, bool cFirst, bool warm) {
   if (!allEnded) {
     TerminateProcess(GetCurrentProcess(), 4);
   }
+  CloseHandle(start);
   return board->entered ? 0 : 3;
 }
 
@@ -199,7 +214,7 @@ int main(int argc, char** argv) {
   }
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "together" || mode == "warm") {
-    const std::string first = argc > 2 ? argv[2] : "";
+    const std::string through = argc > 2 ? argv[2] : "";
     std::vector<ComState> callers;
     for (int argument = 3; argument < argc; ++argument) {
       const StateName* found = nullptr;
@@ -213,10 +228,10 @@ int main(int argc, char** argv) {
       }
       callers.push_back(found->state);
     }
-    if (callers.empty() || (first != "c" && first != "cpp")) {
+    if (callers.empty() || (through != "c" && through != "cpp")) {
       return 2;
     }
-    return RunTogether(callers, first == "c", mode == "warm");
+    return RunTogether(callers, through == "c" ? Through::C : Through::Cpp, mode == "warm");
   }
   ComState state = ComState::MultiThreaded;
   if (mode == "sta") {
@@ -232,6 +247,6 @@ int main(int argc, char** argv) {
                                   RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr))) {
     return 3;
   }
-  static_cast<void>(std::fputs(Answers(1, state, true).c_str(), stdout));
+  static_cast<void>(std::fputs(Answers(1, state, Through::Both).c_str(), stdout));
   return 0;
 }
