@@ -65,9 +65,9 @@ const char* Reading(int& addresses, HRESULT& failure) {
   // A second reading in the same process finds the security already set.
   if (FAILED(failure) && failure != RPC_E_TOO_LATE) {
     failed = "CoInitializeSecurity";
-  } else if (FAILED(failure = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IWbemLocator,
-                                               reinterpret_cast<void**>(&locator)))) {
+  } else if (FAILED(failure =
+                        CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IWbemLocator, reinterpret_cast<void**>(&locator)))) {
     failed = "CoCreateInstance";
   } else if (FAILED(failure = locator->ConnectServer(wmiNamespace, nullptr, nullptr, nullptr, 0,
                                                      nullptr, nullptr, &services))) {

@@ -43,8 +43,9 @@ struct StateName {
   const char* name;
   ComState state;
 };
-constexpr std::array<StateName, 3> kStates = {
-    {{"plain", ComState::None}, {"sta", ComState::SingleThreaded}, {"mta", ComState::MultiThreaded}}};
+constexpr std::array<StateName, 3> kStates = {{{"plain", ComState::None},
+                                               {"sta", ComState::SingleThreaded},
+                                               {"mta", ComState::MultiThreaded}}};
 
 const char* NameOf(ComState state) {
   for (const StateName& entry : kStates) {
@@ -185,17 +186,15 @@ int RunTogether(const std::vector<ComState>& callers, Through through, bool warm
   SetEvent(start);
   std::unique_lock lock(board->mutex);
   const auto deadline = started + kLimit * ReadingsThrough(through) + kMargin;
-  const bool allEnded = board->ended.wait_until(lock, deadline, [&] {
-    return board->endedCount == callers.size();
-  });
+  const bool allEnded =
+      board->ended.wait_until(lock, deadline, [&] { return board->endedCount == callers.size(); });
   for (std::size_t caller = 0; caller < callers.size(); ++caller) {
     const std::string& lines = board->answers[caller];
-    static_cast<void>(std::fputs(
-        lines.empty()
-            ? ("caller " + std::to_string(caller + 1) + ' ' + NameOf(callers[caller]) + ": no end\n")
-                  .c_str()
-            : lines.c_str(),
-        stdout));
+    static_cast<void>(std::fputs(lines.empty() ? ("caller " + std::to_string(caller + 1) + ' ' +
+                                                  NameOf(callers[caller]) + ": no end\n")
+                                                     .c_str()
+                                               : lines.c_str(),
+                                 stdout));
   }
   static_cast<void>(std::fflush(stdout));
   if (!allEnded) {
