@@ -11,7 +11,7 @@ if [[ ${1:-} == --dll ]]; then
   shift
   readonly kMaxBytes=$((320 * 1024))
   expectedExports=$(printf '%s\n' hwid_bare_serial hwid_compare hwid_decode hwid_identifier \
-    hwid_set_timeout_ms hwid_status_name hwid_timeout_ms hwid_version | sort)
+    hwid_last_faults hwid_set_timeout_ms hwid_status_name hwid_timeout_ms hwid_version | sort)
   readonly expectedExports
 else
   readonly kMaxBytes=$((256 * 1024))
