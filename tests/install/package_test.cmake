@@ -20,7 +20,7 @@ file(STRINGS ${BUILD_DIR}/CMakeCache.txt build_type REGEX "^CMAKE_BUILD_TYPE:")
 string(REGEX REPLACE "^[^=]*=" "" build_type "${build_type}")
 string(TOLOWER "${build_type}" build_type)
 set(library_files
-    include/hwid/adapter_selection.h include/hwid/decode.h include/hwid/hwid.h
+    include/hwid/adapter_selection.h include/hwid/decode.h include/hwid/fault.h include/hwid/hwid.h
     include/hwid/identifier.h include/hwid/version.h lib/cmake/hwid/hwidConfig.cmake
     lib/cmake/hwid/hwidConfigVersion.cmake lib/cmake/hwid/hwidTargets.cmake
     lib/cmake/hwid/hwidTargets-${build_type}.cmake lib/libhwid_core.a)

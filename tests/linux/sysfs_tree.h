@@ -27,7 +27,10 @@ class SysfsTree {
     root_ = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
     if (root_.empty()) {
       ADD_FAILURE() << "cannot make a temporary directory from " << pattern;
+      return;
     }
+    // Every sysfs has the class: a machine without adapters still has loopback there.
+    std::filesystem::create_directories(root_ / "class" / "net");
   }
   SysfsTree(const SysfsTree&) = delete;
   SysfsTree& operator=(const SysfsTree&) = delete;
