@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 #include "Wmioperationsunit/ansi_text.h"
@@ -47,7 +48,11 @@ void TWMIOperations::Record(FaultStage stage, HRESULT status, const std::wstring
   }
 }
 
-std::vector<Fault> TWMIOperations::TakeFaults() { return std::exchange(faults, {}); }
+void TWMIOperations::TakeFaults(std::vector<Fault>& into) {
+  into.insert(into.end(), std::make_move_iterator(faults.begin()),
+              std::make_move_iterator(faults.end()));
+  faults.clear();
+}
 
 TWMIOperations::AdapterScope TWMIOperations::AboutAdapter(std::string_view index) {
   adapter = index;

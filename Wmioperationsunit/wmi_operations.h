@@ -29,9 +29,10 @@ class TWMIOperations {
   // The "__CLASS" of every object `query` yields, tab-joined, in enumeration order.
   std::wstring QueryClassNames(const std::wstring& query);
 
-  // Every distinct call that failed since the last call of TakeFaults, in the order first met.
-  // Recording changes no step: the texts above are what they would be without it.
-  std::vector<Fault> TakeFaults();
+  // Appends to `into` every distinct call that failed since the last time, in the order first
+  // met, and forgets them. Recording changes no step: the texts above are what they would be
+  // without it.
+  void TakeFaults(std::vector<Fault>& into);
 
   // While the returned scope lives, the faults of queries are recorded as about adapter `index`.
   class AdapterScope {

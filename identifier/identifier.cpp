@@ -4,7 +4,6 @@
 #include <array>
 #include <climits>
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 #include "identifier/adapter_selection.h"
@@ -231,9 +230,7 @@ Reading ReadOutputText(Output output, TWMIOperations& wmi) {
       reading.text = ComposeCurrentIdentifier(UnsignedText(serial), AdapterAddressText(wmi));
       break;
   }
-  std::vector<Fault> wmiFaults = wmi.TakeFaults();
-  reading.faults.insert(reading.faults.end(), std::make_move_iterator(wmiFaults.begin()),
-                        std::make_move_iterator(wmiFaults.end()));
+  wmi.TakeFaults(reading.faults);
   reading.status = reading.faults.empty() ? ReadStatus::Ok : ReadStatus::Incomplete;
   return reading;
 }
