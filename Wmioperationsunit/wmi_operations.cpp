@@ -87,9 +87,9 @@ IWbemServices* TWMIOperations::Connect() {
       FAILED(status)) {
     return ConnectionFailed(FaultStage::ConnectServer, status);
   }
-  if (const HRESULT status = com.SetProxyBlanket(
-          services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-          RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+  if (const HRESULT status = com.SetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT,
+                                                 RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
       FAILED(status)) {
     return ConnectionFailed(FaultStage::ProxyBlanket, status);
   }
@@ -140,7 +140,7 @@ std::wstring TWMIOperations::Enumerate(const std::wstring& query, ReadValue read
 std::wstring TWMIOperations::QueryPropertyText(const std::wstring& query,
                                                const std::wstring& property) {
   return Enumerate(query, [this, &query, &property](IWbemClassObject& object,
-                                                     HRESULT /*nextStatus*/, unique_variant& value) {
+                                                    HRESULT /*nextStatus*/, unique_variant& value) {
     // A failed Get leaves no usable value, whatever it wrote. Every object of these queries has
     // the property, so its absence is a fault too.
     if (const HRESULT status = object.Get(property.c_str(), 0, value.put(), nullptr, nullptr);
@@ -153,21 +153,21 @@ std::wstring TWMIOperations::QueryPropertyText(const std::wstring& query,
 }
 
 std::wstring TWMIOperations::QueryClassNames(const std::wstring& query) {
-  return Enumerate(query, [this, &query](IWbemClassObject& object, HRESULT nextStatus,
-                                         unique_variant& value) {
-    const HRESULT getStatus = [&] {
-      const unique_bstr name(kClassProperty);
-      return object.Get(name.get(), 0, value.put(), nullptr, nullptr);
-    }();
-    if (FAILED(getStatus)) {
-      Record(FaultStage::GetProperty, getStatus, query, kClassProperty);
-    }
-    if (FAILED(nextStatus) || FAILED(getStatus) || value.get().vt != VT_BSTR ||
-        value.get().bstrVal == nullptr) {
-      return std::string();
-    }
-    return NarrowText({value.get().bstrVal, SysStringLen(value.get().bstrVal)});
-  });
+  return Enumerate(
+      query, [this, &query](IWbemClassObject& object, HRESULT nextStatus, unique_variant& value) {
+        const HRESULT getStatus = [&] {
+          const unique_bstr name(kClassProperty);
+          return object.Get(name.get(), 0, value.put(), nullptr, nullptr);
+        }();
+        if (FAILED(getStatus)) {
+          Record(FaultStage::GetProperty, getStatus, query, kClassProperty);
+        }
+        if (FAILED(nextStatus) || FAILED(getStatus) || value.get().vt != VT_BSTR ||
+            value.get().bstrVal == nullptr) {
+          return std::string();
+        }
+        return NarrowText({value.get().bstrVal, SysStringLen(value.get().bstrVal)});
+      });
 }
 
 namespace {

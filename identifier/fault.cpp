@@ -1,8 +1,7 @@
+#include "hwid/fault.h"
+
 #include <array>
 #include <cstdio>
-#include <utility>
-
-#include "hwid/fault.h"
 
 namespace hwid {
 namespace {

@@ -9,8 +9,8 @@
  *   and stores the size it needs, NUL included, in `*needed` when `needed` is not null. When the
  *   text does not fit, nothing is written to the buffer and the status is
  *   HWID_STATUS_BUFFER_TOO_SMALL; a null buffer with size 0 asks for the size alone. With any
- *   other status but HWID_STATUS_OK and HWID_STATUS_INCOMPLETE, `*needed` is 0. A result structure (`hwid_decoded`,
- *   `hwid_comparison`) is filled whether or not the addresses fit.
+ *   other status but HWID_STATUS_OK and HWID_STATUS_INCOMPLETE, `*needed` is 0. A result structure
+ * (`hwid_decoded`, `hwid_comparison`) is filled whether or not the addresses fit.
  * - Lists of addresses are tab-joined texts (addresses never hold a tab); the counts in the
  *   result structures say how many addresses there are, so an empty list is told from a list
  *   holding one empty address.

@@ -62,8 +62,8 @@ enum class ReadStatus {
 
 struct Reading {
   ReadStatus status = ReadStatus::InternalError;
-  std::string text;          // what `hwid` prints, when the status is Ok or Incomplete; else empty
-  std::vector<Fault> faults; // what failed, when the status is Incomplete
+  std::string text;           // what `hwid` prints, when the status is Ok or Incomplete; else empty
+  std::vector<Fault> faults;  // what failed, when the status is Incomplete
 };
 
 // One output of this machine, and whether it was read fully. After a time-out the thread that

@@ -101,7 +101,7 @@ TEST_F(MachineReportTest, TextShowsEveryAdapterTheRuleAndWhatHwidPrints) {
 }
 
 TEST_F(MachineReportTest, TextOfAMachineWithoutVolumeOrAdapters) {
-  const MachineFacts bare = {std::nullopt, "",    "0", {}, {SelectionRule::NoAddress, ""},
+  const MachineFacts bare = {std::nullopt, "",     "0", {}, {SelectionRule::NoAddress, ""},
                              "0010",       "0010", {}};
   const Output output = MachineCommand(bare, false);
   EXPECT_EQ(output.status, kExitSuccess) << "a machine without adapters is no fault";
@@ -174,20 +174,22 @@ TEST_F(MachineReportTest, AnUnreachableWmiIsNamedAndIsNoEmptyMachine) {
 
   const Output json = MachineCommand(unreachable, true);
   EXPECT_EQ(json.status, kExitIncomplete);
-  EXPECT_NE(json.out.find(R"("complete":false,"faults":[)"
-                          R"({"call":"GetVolumeInformationA","code":"error 21","adapter":"",)"
-                          R"("query":"","property":"","message":"the device is not ready",)"
-                          R"("text":"the volume serial number could not be read: )"
-                          R"(GetVolumeInformationA failed with error 21, the device is not ready"},)"
-                          R"({"call":"ConnectServer","code":"0x80041003","adapter":"","query":"",)"
-                          R"("property":"","message":"access denied","text":"WMI could not be )"
-                          R"(reached: ConnectServer failed with 0x80041003, access denied"}]})"),
-            std::string::npos)
+  EXPECT_NE(
+      json.out.find(R"("complete":false,"faults":[)"
+                    R"({"call":"GetVolumeInformationA","code":"error 21","adapter":"",)"
+                    R"("query":"","property":"","message":"the device is not ready",)"
+                    R"("text":"the volume serial number could not be read: )"
+                    R"(GetVolumeInformationA failed with error 21, the device is not ready"},)"
+                    R"({"call":"ConnectServer","code":"0x80041003","adapter":"","query":"",)"
+                    R"("property":"","message":"access denied","text":"WMI could not be )"
+                    R"(reached: ConnectServer failed with 0x80041003, access denied"}]})"),
+      std::string::npos)
       << json.out;
 }
 
 TEST_F(MachineReportTest, AnAdapterWhoseResourcesCouldNotBeReadIsMarked) {
-  const std::string query = "associators of {Win32_NetworkAdapter.DeviceID='1'} WHERE ClassDefsOnly";
+  const std::string query =
+      "associators of {Win32_NetworkAdapter.DeviceID='1'} WHERE ClassDefsOnly";
   facts.faults = {{FaultStage::ExecQuery, 0x80041003, query, {}, "1"}};
   const Output output = MachineCommand(facts, false);
   EXPECT_EQ(output.status, kExitIncomplete);
