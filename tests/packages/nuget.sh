@@ -29,9 +29,8 @@ source "$source/tests/e2e/linux/expect.sh"
 
 rm -rf "$work"
 mkdir -p "$work/feed" "$work/home" "$work/program"
-"$python" "$source/tools/package/nuget_package.py" --nuspec "$source/bindings/dotnet/Hwid.nuspec" \
-  --source "$source/bindings/dotnet/Hwid.cs" --readme "$source/docs/dotnet.md" \
-  --linux-library "$linux_library" --windows-library "$windows_dll" --version "$version" \
+"$python" "$source/tools/package/nuget_package.py" --linux-library "$linux_library" \
+  --windows-library "$windows_dll" --version "$version" \
   --project-url https://example.invalid/hwid --output "$work/feed" >/dev/null || exit 1
 package=$work/feed/Hwid.$version.nupkg
 

@@ -7,8 +7,9 @@ A .nupkg is a zip in the Open Packaging Conventions: besides the files it holds
 here with fixed times and identifiers derived from the contents, so two builds give the same
 package.
 
-Usage: nuget_package.py --nuspec FILE --source Hwid.cs --readme FILE --linux-library FILE
-                        --windows-library FILE --version VERSION --project-url URL --output DIR
+Usage: nuget_package.py --linux-library FILE --windows-library FILE --version VERSION
+                        --project-url URL --output DIR
+The nuspec, Hwid.cs and the readme (docs/dotnet.md) come from the source tree holding this script.
 Prints the package's path.
 """
 
@@ -23,6 +24,10 @@ import xml.etree.ElementTree as ElementTree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import reproducible_zip  # noqa: E402
 
+_SOURCE_TREE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+_NUSPEC_FILE = os.path.join(_SOURCE_TREE, "bindings", "dotnet", "Hwid.nuspec")
+_BINDING = os.path.join(_SOURCE_TREE, "bindings", "dotnet", "Hwid.cs")
+_README = os.path.join(_SOURCE_TREE, "docs", "dotnet.md")
 _NUSPEC = "{http://schemas.microsoft.com/packaging/2013/05/nuspec.xsd}"
 _XML_HEADER = '<?xml version="1.0" encoding="utf-8"?>\n'
 _SOURCE_HEADER = (
@@ -56,16 +61,16 @@ def _content_types(names: List[str]) -> bytes:
             f'content-types">{defaults}</Types>\n').encode("utf-8")
 
 
-def build(nuspec_path: str, source: str, readme: str, linux_library: str, windows_library: str,
-          version: str, project_url: str, output: str) -> str:
-    nuspec = (_read(nuspec_path).decode("utf-8").replace("$version$", escape(version))
+def build(linux_library: str, windows_library: str, version: str, project_url: str,
+          output: str) -> str:
+    nuspec = (_read(_NUSPEC_FILE).decode("utf-8").replace("$version$", escape(version))
               .replace("$projectUrl$", escape(project_url)).encode("utf-8"))
     package_id = _metadata(nuspec, "id")
     files: Dict[str, bytes] = {
         f"{package_id}.nuspec": nuspec,
-        "README.md": _read(readme),
-        f"contentFiles/cs/any/{package_id}/{os.path.basename(source)}":
-            _SOURCE_HEADER.encode("utf-8") + _read(source),
+        "README.md": _read(_README),
+        f"contentFiles/cs/any/{package_id}/Hwid.cs":
+            _SOURCE_HEADER.encode("utf-8") + _read(_BINDING),
         "runtimes/linux-x64/native/libhwid.so": _read(linux_library),
         "runtimes/win-x64/native/hwid.dll": _read(windows_library),
     }
@@ -108,12 +113,11 @@ def build(nuspec_path: str, source: str, readme: str, linux_library: str, window
 
 def main(arguments: List[str]) -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for option in ("nuspec", "source", "readme", "linux-library", "windows-library", "version",
-                   "project-url", "output"):
+    for option in ("linux-library", "windows-library", "version", "project-url", "output"):
         parser.add_argument(f"--{option}", required=True)
     options = parser.parse_args(arguments)
-    print(build(options.nuspec, options.source, options.readme, options.linux_library,
-                options.windows_library, options.version, options.project_url, options.output))
+    print(build(options.linux_library, options.windows_library, options.version,
+                options.project_url, options.output))
 
 
 if __name__ == "__main__":
