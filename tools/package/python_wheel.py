@@ -60,11 +60,16 @@ def _newest_versions(symbols: str) -> Dict[str, Version]:
 
 def manylinux_tag(objdump: str, library: str) -> str:
     """The oldest manylinux_2_N_x86_64 whose systems give `library` all it asks for."""
-    needed = set(re.findall(r"^\s*NEEDED\s+(\S+)", _objdump(objdump, "-p", library), re.M))
+    return tag_for(library, _objdump(objdump, "-p", library), _objdump(objdump, "-T", library))
+
+
+def tag_for(library: str, headers: str, symbols: str) -> str:
+    """manylinux_tag from the library's `objdump -p` (headers) and `objdump -T` (symbols)."""
+    needed = set(re.findall(r"^\s*NEEDED\s+(\S+)", headers, re.M))
     foreign = sorted(needed - _SYSTEM_LIBRARIES)
     if foreign:
         raise SystemExit(f"{library} needs {', '.join(foreign)}, which manylinux does not have")
-    newest = _newest_versions(_objdump(objdump, "-T", library))
+    newest = _newest_versions(symbols)
     for glibc, runtime in _POLICIES:
         if newest.get("GLIBC", ()) <= glibc and all(
                 newest.get(name, ()) <= limit for name, limit in runtime.items()):
