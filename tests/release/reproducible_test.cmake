@@ -7,8 +7,7 @@
 #        [-DVERSION=<version> -DLINUX_LIBRARY=<libhwid.so.1>] -P reproducible_test.cmake
 # A toolchain file inside SOURCE_DIR is taken from each copy. The Python wheel each build makes
 # goes among the packages, as tools/release.sh puts it; given PYTHON, the version and a Linux
-# build's library,
-# a Windows build also packs the NuGet package, which needs both.
+# build's library, a Windows build also packs the NuGet package, which needs both.
 
 cmake_minimum_required(VERSION 3.25)
 
