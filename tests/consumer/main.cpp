@@ -19,9 +19,9 @@ int main(int argc, char** argv) {
     mine = hwid::ReadOutput(hwid::Output::CurrentIdentifier);
   }
   if (mine.status != hwid::ReadStatus::Ok) {
-    std::fputs("cannot verify this machine now\n", stderr);
+    static_cast<void>(std::fputs("cannot verify this machine now\n", stderr));
     for (const hwid::Fault& fault : mine.faults) {
-      std::fprintf(stderr, "  %s\n", hwid::FaultText(fault).c_str());
+      static_cast<void>(std::fprintf(stderr, "  %s\n", hwid::FaultText(fault).c_str()));
     }
     return kCannotVerify;
   }
