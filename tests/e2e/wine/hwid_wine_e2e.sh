@@ -9,7 +9,7 @@
 #        hwid_wine_e2e.sh case PREFIX HWID_EXE INSPECT_EXE CMAKE CASE [DLL HOST_EXE...]
 #                                           run one case against that prefix (library_hosts runs
 #                                           the library's host programs HOST_EXE EXAMPLE_EXE as
-#                                           well, wmi_disabled its FAULTS_HOST_EXE)
+#                                           well, wmi_disabled its FAULTS_HOST_EXE EXAMPLE_EXE)
 #        hwid_wine_e2e.sh cleanup PREFIX    stop its server and delete it
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -euo pipefail
@@ -212,6 +212,17 @@ run_case() {
       [[ $report == *"WMI could not be reached: CoCreateInstance failed with 0x"* &&
          $report == *"no address: WMI could not be reached"* ]] ||
         fail "hwid-inspect.exe without WMI said [$report]"
+      # README's C example neither accepts nor refuses: it cannot verify the machine.
+      cp "$exampleExe" "$WINEPREFIX/drive_c/licence_check.exe"
+      local printed
+      status=0
+      printed=$(ip netns exec "$namespace" wine 'C:\licence_check.exe' </dev/null \
+        2>"$WINEPREFIX/said") || status=$?
+      said=$(tr -d '\r' <"$WINEPREFIX/said")
+      ((status == 3)) || fail "C example without WMI: exit status $status, expected 3"
+      [[ -z $printed &&
+         $said == *"cannot verify this machine now: incomplete"*"CoCreateInstance failed"* ]] ||
+        fail "C example without WMI printed [$printed], said [$said]"
       ;;
     *)
       echo "unknown case $1" >&2
