@@ -21,7 +21,9 @@ std::size_t ThreadCount() {
   entry.dwSize = sizeof entry;
   for (BOOL more = Thread32First(snapshot, &entry); more != FALSE;
        more = Thread32Next(snapshot, &entry)) {
-    threads += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
+      ++threads;
+    }
   }
   CloseHandle(snapshot);
   return threads;
