@@ -23,6 +23,7 @@ namespace Hwid
         InvalidArgument = 3,
         InvalidIdentifier = 4,
         InternalError = 5,
+        NotResponding = 7,
     }
 
     public enum Layout
@@ -103,6 +104,15 @@ namespace Hwid
     public sealed class HwidTimeoutException : TimeoutException
     {
         public HwidTimeoutException(string message) : base(message)
+        {
+        }
+    }
+
+    // Refused at once: every thread the library may hold is stuck in a call that timed out, and
+    // the machine has answered none of them yet.
+    public sealed class HwidNotRespondingException : TimeoutException
+    {
+        public HwidNotRespondingException(string message) : base(message)
         {
         }
     }
@@ -256,6 +266,8 @@ namespace Hwid
                 return;
             case (int)HwidStatus.TimedOut:
                 throw new HwidTimeoutException(StatusName(status));
+            case (int)HwidStatus.NotResponding:
+                throw new HwidNotRespondingException(StatusName(status));
             case (int)HwidStatus.InvalidArgument:
                 throw new ArgumentException(StatusName(status));
             default:

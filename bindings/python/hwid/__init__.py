@@ -29,6 +29,7 @@ __all__ = [
     "InvalidArgumentError",
     "InvalidIdentifierError",
     "Layout",
+    "NotRespondingError",
     "Status",
     "TimedOutError",
     "Verdict",
@@ -53,6 +54,7 @@ class Status(enum.IntEnum):
     INVALID_ARGUMENT = 3
     INVALID_IDENTIFIER = 4
     INTERNAL_ERROR = 5
+    NOT_RESPONDING = 7
 
 
 class Layout(enum.Enum):
@@ -114,6 +116,11 @@ class InvalidIdentifierError(HwidError, ValueError):
 
 class TimedOutError(HwidError, TimeoutError):
     """The machine did not answer within the library's time limit."""
+
+
+class NotRespondingError(HwidError, TimeoutError):
+    """Refused at once: every thread the library may hold is stuck in a call that timed out, and
+    the machine has answered none of them yet."""
 
 
 TextInput = Union[str, bytes, bytearray, memoryview]
@@ -232,6 +239,8 @@ def _raise(status: int) -> None:
     message = _status_name(status)
     if status == Status.TIMED_OUT:
         raise TimedOutError(Status.TIMED_OUT, message)
+    if status == Status.NOT_RESPONDING:
+        raise NotRespondingError(Status.NOT_RESPONDING, message)
     if status == Status.INVALID_ARGUMENT:
         raise InvalidArgumentError(Status.INVALID_ARGUMENT, message)
     try:
