@@ -202,8 +202,11 @@ class StalledMachineTest : public ::testing::Test {
   static constexpr auto kLimit = std::chrono::milliseconds(100);
 
   void SetUp() override {
-    // An idle thread of an earlier test in this process may still be counted here; it ends once
-    // the runtime changes, which leaves the checks below no looser than one thread.
+    // A thread started and joined first, so that what a runtime starts along with a process's
+    // first thread (ThreadSanitizer's own) is counted here. An idle thread of an earlier test in
+    // this process may be counted too; it ends once the runtime changes, which leaves the checks
+    // below no looser than one thread.
+    std::thread([] {}).join();
     baseline_ = testing::ThreadCount();
     library::UseComRuntime(stall_.runtime);
     ASSERT_TRUE(SetTimeLimit(kLimit));
