@@ -14,27 +14,17 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstddef>
-#include <filesystem>
 #include <thread>
 
 #include "hwid/hwid.h"
 #include "identifier/identifier.h"
 #include "library/worker.h"
+#include "tests/library/thread_count.h"
 
 extern char** environ;
 
 namespace hwid::bench {
 namespace {
-
-std::size_t ProcessThreads() {
-  std::size_t threads = 0;
-  for ([[maybe_unused]] const auto& task :
-       std::filesystem::directory_iterator("/proc/self/task")) {
-    ++threads;
-  }
-  return threads;
-}
 
 void ReadIdentifier(benchmark::State& state) {
   std::array<char, 1024> buffer{};
@@ -60,7 +50,7 @@ void BM_IdentifierFirstCall(benchmark::State& state) {
     // The next call starts a thread of its own, which connects anew. The one abandoned holds its
     // place among the library's threads until it has ended.
     library::UseComRuntime(SystemComRuntime());
-    while (ProcessThreads() > 1) {
+    while (testing::ThreadCount() > 1) {
       std::this_thread::yield();
     }
     state.ResumeTiming();
@@ -144,7 +134,7 @@ void BM_CallOnAStuckMachine(benchmark::State& state) {
     }
   }
   state.counters["stuck_threads"] = stuck;
-  state.counters["process_threads"] = static_cast<double>(ProcessThreads());
+  state.counters["process_threads"] = static_cast<double>(testing::ThreadCount());
 }
 BENCHMARK(BM_CallOnAStuckMachine)->UseRealTime();
 

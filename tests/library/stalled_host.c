@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     const size_t threads = thread_count();
     most = threads > most ? threads : most;
   }
-  (void)fprintf(stderr, "%d calls: %d timed out, %d not responding; %zu threads at most, %zu before\n",
+  (void)fprintf(stderr,
+                "%d calls: %d timed out, %d not responding; %zu threads at most, %zu before\n",
                 kCalls, timed_out, refused, most, before);
   check(timed_out + refused == kCalls, "every call timed out or was refused");
   check(timed_out >= kLibraryThreads && refused > kCalls / 2, "refused once every thread is stuck");

@@ -124,7 +124,8 @@ TEST_F(LibraryOverSysfs, AForkedChildOfAStuckParentHoldsNoThread) {
   do {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     reading = ReadOutput(Output::CurrentIdentifier);
-  } while (reading.status == ReadStatus::NotResponding && std::chrono::steady_clock::now() < giveUp);
+  } while (reading.status == ReadStatus::NotResponding &&
+           std::chrono::steady_clock::now() < giveUp);
   EXPECT_TRUE(SetTimeLimit(limit));
   EXPECT_EQ(reading.status, ReadStatus::Ok);
   EXPECT_EQ(reading.text, ComposeCurrentIdentifier(VolumeSerialText(), "AA:00:00:00:00:03"));
