@@ -69,6 +69,8 @@ hwid_status ToStatus(ReadStatus status) {
       return HWID_STATUS_INCOMPLETE;
     case ReadStatus::TimedOut:
       return HWID_STATUS_TIMED_OUT;
+    case ReadStatus::NotResponding:
+      return HWID_STATUS_NOT_RESPONDING;
     case ReadStatus::InternalError:
       break;
   }
@@ -159,6 +161,8 @@ const char* hwid_status_name(hwid_status status) {
       return "internal error";
     case HWID_STATUS_INCOMPLETE:
       return "incomplete";
+    case HWID_STATUS_NOT_RESPONDING:
+      return "not responding";
   }
   return "unknown status";
 }

@@ -29,6 +29,7 @@ namespace Hwid
         InvalidIdentifier = 4,
         InternalError = 5,
         Incomplete = 6,
+        NotResponding = 7,
     }
 
     public enum Layout
@@ -164,6 +165,15 @@ namespace Hwid
 
         public string Text { get; private set; }
         public IReadOnlyList<HwidFault> Faults { get; private set; }
+    }
+
+    // Refused at once: every thread the library may hold is stuck in a call that timed out, and
+    // the machine has answered none of them yet.
+    public sealed class HwidNotRespondingException : TimeoutException
+    {
+        public HwidNotRespondingException(string message) : base(message)
+        {
+        }
     }
 
     public static class HardwareId
@@ -364,6 +374,8 @@ namespace Hwid
                 return;
             case (int)HwidStatus.TimedOut:
                 throw new HwidTimeoutException(StatusName(status));
+            case (int)HwidStatus.NotResponding:
+                throw new HwidNotRespondingException(StatusName(status));
             case (int)HwidStatus.InvalidArgument:
                 throw new ArgumentException(StatusName(status));
             default:

@@ -45,8 +45,10 @@ typedef enum hwid_status {
   HWID_STATUS_INVALID_ARGUMENT = 3,   /* a null pointer, a bad size or an unknown enum value */
   HWID_STATUS_INVALID_IDENTIFIER = 4, /* the text is not an identifier in either layout */
   HWID_STATUS_INTERNAL_ERROR = 5,     /* out of memory, or the worker thread could not start */
-  HWID_STATUS_INCOMPLETE = 6          /* the text is written, but a call failed while reading the
+  HWID_STATUS_INCOMPLETE = 6,         /* the text is written, but a call failed while reading the
                                          machine (WMI or the volume): see hwid_last_faults */
+  HWID_STATUS_NOT_RESPONDING = 7      /* at once, without waiting: the library's threads are all
+                                         stuck in calls that timed out (see hwid_set_timeout_ms) */
 } hwid_status;
 
 typedef enum hwid_layout {
@@ -86,7 +88,9 @@ HWID_API const char* hwid_status_name(hwid_status status);
 HWID_API const char* hwid_version(void);
 
 /* The time limit of every call that reads the machine, in milliseconds (default 30000). Zero is
- * HWID_STATUS_INVALID_ARGUMENT. Applies to calls that start after it is set. */
+ * HWID_STATUS_INVALID_ARGUMENT. Applies to calls that start after it is set. A call that times
+ * out leaves its thread behind, stuck, and the next call starts another; once three are stuck,
+ * calls return HWID_STATUS_NOT_RESPONDING at once until one of them returns. */
 HWID_API hwid_status hwid_set_timeout_ms(uint32_t milliseconds);
 HWID_API uint32_t hwid_timeout_ms(void);
 

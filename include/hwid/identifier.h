@@ -5,7 +5,8 @@
 // Reading this machine from inside another program: the library reads it on a thread of its own,
 // started on first use and set up exactly as the `hwid` program's main thread is, so the answer
 // does not depend on the calling thread's COM apartment, on COM security the host has set, or on
-// how many threads call at once. Each reading waits at most the time limit.
+// how many threads call at once. Each reading waits at most the time limit. However long the
+// machine stays stuck, the library holds at most three threads of its own.
 #pragma once
 
 #include <chrono>
@@ -58,6 +59,8 @@ enum class ReadStatus {
   TimedOut,       // the machine did not answer within the time limit
   InternalError,  // out of memory, or the library's thread could not start
   Incomplete,     // read, but a call failed on the way: the text may lack what it could not read
+  NotResponding,  // returned at once: the library's threads are all stuck in readings that timed
+                  // out, and the machine has not answered any of them yet
 };
 
 struct Reading {
@@ -67,7 +70,8 @@ struct Reading {
 };
 
 // One output of this machine, and whether it was read fully. After a time-out the thread that
-// did not answer is left behind and the next reading starts a fresh one.
+// did not answer is left behind and the next reading starts a fresh one, up to three threads in
+// all; while three are stuck, readings are NotResponding until one of them returns.
 Reading ReadOutput(Output output);
 
 // The time limit of each reading of this machine (default 30 s), for readings that start after it

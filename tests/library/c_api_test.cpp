@@ -250,6 +250,7 @@ TEST(CApiTest, NamesEveryStatus) {
       {HWID_STATUS_INVALID_IDENTIFIER, "invalid identifier"},
       {HWID_STATUS_INTERNAL_ERROR, "internal error"},
       {HWID_STATUS_INCOMPLETE, "incomplete"},
+      {HWID_STATUS_NOT_RESPONDING, "not responding"},
       {8, "unknown status"},
       {-1, "unknown status"}};
   for (const auto& [status, name] : names) {

@@ -70,7 +70,7 @@ class SysfsTree {
   }
 
   // An attribute file with exactly `text`.
-  void Write(const std::filesystem::path& file, std::string_view text) {
+  static void Write(const std::filesystem::path& file, std::string_view text) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
   }

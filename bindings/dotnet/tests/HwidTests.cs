@@ -4,12 +4,13 @@
 //                                           when one fails
 //        HwidTests.exe print          prints the bare serial, the legacy and the current
 //                                     identifier, one a line (the namespace test compares them)
-//        HwidTests.exe timeout        on a machine that never answers: every call times out
 //        HwidTests.exe incomplete HWID  on a machine whose volume cannot be read: every reading
 //                                     throws HwidIncompleteException with hwid's text
 //        HwidTests.exe faults         prints "ok" or "incomplete", the current identifier, and
 //                                     each fault's fields tab-joined, one a line (the end-to-end
 //                                     test of incomplete readings compares them)
+//        HwidTests.exe timeout        on a machine that never answers: three calls time out,
+//                                     then every call is refused at once
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;
@@ -203,8 +204,9 @@ static class HwidTests
         }
     }
 
-    // Each call gives up after the limit set, far from the default 30 s; the stuck thread the
-    // library leaves behind does not keep the program from exiting.
+    // Each call gives up after the limit set, far from the default 30 s, and leaves a library
+    // thread stuck; once three are, calls are refused without waiting, even with a limit of a
+    // minute. The stuck threads do not keep the program from exiting.
     static void TimesOut()
     {
         HardwareId.TimeoutMilliseconds = 300;
@@ -217,6 +219,19 @@ static class HwidTests
             {
                 long elapsed = clock.ElapsedMilliseconds;
                 return error.Message == "timed out" && elapsed >= 300 && elapsed < 10000
+                           ? null
+                           : string.Format("{0} after {1} ms", error.Message, elapsed);
+            });
+        }
+        HardwareId.TimeoutMilliseconds = 60000;
+        for (int i = 0; i < calls.Length; i++)
+        {
+            var clock = Stopwatch.StartNew();
+            Throws<HwidNotRespondingException>("not-responding/call-" + i, () => calls[i](),
+                                               error =>
+            {
+                long elapsed = clock.ElapsedMilliseconds;
+                return error.Message == "not responding" && elapsed < 10000
                            ? null
                            : string.Format("{0} after {1} ms", error.Message, elapsed);
             });

@@ -35,6 +35,7 @@ __all__ = [
     "InvalidArgumentError",
     "InvalidIdentifierError",
     "Layout",
+    "NotRespondingError",
     "Status",
     "TimedOutError",
     "Verdict",
@@ -60,6 +61,7 @@ class Status(enum.IntEnum):
     INVALID_IDENTIFIER = 4
     INTERNAL_ERROR = 5
     INCOMPLETE = 6
+    NOT_RESPONDING = 7
 
 
 class Layout(enum.Enum):
@@ -152,6 +154,11 @@ class IncompleteError(HwidError):
         super().__init__(Status.INCOMPLETE, message)
         self.text = text
         self.faults = faults
+
+
+class NotRespondingError(HwidError, TimeoutError):
+    """Refused at once: every thread the library may hold is stuck in a call that timed out, and
+    the machine has answered none of them yet."""
 
 
 TextInput = Union[str, bytes, bytearray, memoryview]
@@ -271,6 +278,8 @@ def _raise(status: int) -> None:
     message = _status_name(status)
     if status == Status.TIMED_OUT:
         raise TimedOutError(Status.TIMED_OUT, message)
+    if status == Status.NOT_RESPONDING:
+        raise NotRespondingError(Status.NOT_RESPONDING, message)
     if status == Status.INVALID_ARGUMENT:
         raise InvalidArgumentError(Status.INVALID_ARGUMENT, message)
     try:

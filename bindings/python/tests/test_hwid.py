@@ -143,23 +143,29 @@ def test_load_takes_a_path_and_later_calls_use_it():
 
 
 def test_a_machine_that_never_answers_times_out_and_the_host_still_exits():
+    # Three calls time out, each leaving a library thread stuck; with all three stuck, the next
+    # calls are refused without waiting, even with a limit of a minute.
     code = """if True:
         import time, hwid
         hwid.set_timeout_ms(300)
-        for call in (hwid.bare_serial, hwid.identifier, hwid.bare_serial):
+        for call in (hwid.bare_serial, hwid.identifier, hwid.bare_serial, hwid.identifier,
+                     lambda: hwid.set_timeout_ms(60000), hwid.bare_serial):
             start = time.monotonic()
             try:
-                print("answered", call())
-            except hwid.TimedOutError as error:
+                call()
+            except (hwid.TimedOutError, hwid.NotRespondingError) as error:
                 print(type(error).__name__, error.status.name, error, time.monotonic() - start)
         """
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                             timeout=60, env={**os.environ, "LD_PRELOAD": NEVER_ANSWERS})
     assert result.returncode == 0, result.stderr
     lines = [line.split(" ") for line in result.stdout.splitlines()]
-    assert [line[:4] for line in lines] == [["TimedOutError", "TIMED_OUT", "timed", "out"]] * 3
-    # At least the limit that was set, and far from the default 30 s.
-    assert all(0.3 <= float(line[4]) < 10 for line in lines), result.stdout
+    assert [line[:-1] for line in lines] == (
+        [["TimedOutError", "TIMED_OUT", "timed", "out"]] * 3
+        + [["NotRespondingError", "NOT_RESPONDING", "not", "responding"]] * 2)
+    # At least the limit that was set, and far from the default 30 s; refusals far from either.
+    assert all(0.3 <= float(line[-1]) < 10 for line in lines[:3]), result.stdout
+    assert all(float(line[-1]) < 10 for line in lines[3:]), result.stdout
 
 
 VOLUME_FAULT = hwid.Fault(
@@ -437,11 +443,14 @@ def test_layout_either_is_refused_by_the_library():
     [
         (hwid.Status.TIMED_OUT, TimeoutError),
         (hwid.Status.TIMED_OUT, hwid.TimedOutError),
+        (hwid.Status.NOT_RESPONDING, TimeoutError),
+        (hwid.Status.NOT_RESPONDING, hwid.NotRespondingError),
         (hwid.Status.INVALID_ARGUMENT, ValueError),
         (hwid.Status.INTERNAL_ERROR, hwid.HwidError),
         (99, hwid.HwidError),
     ],
-    ids=["timed-out-is-timeout-error", "timed-out", "invalid-argument", "internal", "unknown"],
+    ids=["timed-out-is-timeout-error", "timed-out", "not-responding-is-timeout-error",
+         "not-responding", "invalid-argument", "internal", "unknown"],
 )
 def test_statuses_become_exceptions_named_by_the_library(status, kind):
     with pytest.raises(kind) as raised:
