@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
           libgtest-dev libgmock-dev googletest libbenchmark-dev iproute2 pkg-config
           g++-mingw-w64-x86-64-posix wine wine64 python3-venv python3-setuptools python3-wheel
-          python3-pytest mono-mcs mono-runtime nuget osslsigncode openssl)
+          python3-pytest mono-mcs mono-runtime nuget osslsigncode openssl dpkg-dev lintian)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
