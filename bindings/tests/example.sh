@@ -1,12 +1,13 @@
 #!/bin/bash
-# A README example program, run as README shows it: README must hold the file as it is, the
-# program prints what `hwid x` prints and accepts this machine, it refuses another machine's
-# identifier and a text that is no identifier, and on a machine whose volume cannot be read
-# (UNREADABLE_VOLUME preloaded) it neither accepts nor refuses but says why it cannot verify.
-# Usage: example.sh README EXAMPLE_FILE FENCE_LANGUAGE HWID UNREADABLE_VOLUME COMMAND...
+# An example program of the embedding reference, run as the page shows it: the page must hold the
+# file as it is, the program prints what `hwid x` prints and accepts this machine, it refuses
+# another machine's identifier and a text that is no identifier, and on a machine whose volume
+# cannot be read (UNREADABLE_VOLUME preloaded) it neither accepts nor refuses but says why it
+# cannot verify.
+# Usage: example.sh PAGE EXAMPLE_FILE FENCE_LANGUAGE HWID UNREADABLE_VOLUME COMMAND...
 set -u
 
-readme=$1 example=$2 language=$3 hwid=$4 unreadable_volume=$5
+page=$1 example=$2 language=$3 hwid=$4 unreadable_volume=$5
 shift 5
 
 source "$(dirname "$0")/../../tests/e2e/linux/expect.sh"
@@ -15,8 +16,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 fence='```'
-if [[ $(<"$readme") != *"$fence$language"$'\n'"$(<"$example")"$'\n'"$fence"$'\n'* ]]; then
-  fail "$readme does not show $example as it is"
+if [[ $(<"$page") != *"$fence$language"$'\n'"$(<"$example")"$'\n'"$fence"$'\n'* ]]; then
+  fail "$page does not show $example as it is"
 fi
 
 expect_output "own identifier" "$("$hwid" x)"$'\n' "$@"

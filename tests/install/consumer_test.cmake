@@ -3,10 +3,11 @@
 # find_package(hwid CONFIG), and runs the program: it prints what hwid prints for this machine,
 # accepts this machine, and refuses another; with UNREADABLE_VOLUME (a preload that makes reading
 # the volume fail) it exits with 3, "cannot verify this machine now", naming the failed call and
-# printing no identifier. README shows the program: it must be this very file. Where pkg-config
-# is found, the C program is also built by hand with what hwid.pc gives.
+# printing no identifier. The embedding reference (docs/embedding.md) shows the program: it must
+# be this very file. Where pkg-config is found, the C program is also built by hand with what
+# hwid.pc gives.
 # Usage: cmake -DBUILD_DIR=<hwid build> -DCONSUMER_DIR=<tests/consumer> -DWORK_DIR=<scratch>
-#        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DREADME=<readme>
+#        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DPAGE=<docs/embedding.md>
 #        [-DSOURCE=<main.cpp>] [-DC_COMPILER=<compiler>]
 #        [-DCXX_FLAGS=<flags>] [-DLINKER_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>]
 #        [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>] [-DMSVC_RUNTIME=<runtime>]
@@ -28,10 +29,10 @@ else()
   set(fence cpp)
 endif()
 file(READ ${CONSUMER_DIR}/${SOURCE} example)
-file(READ ${README} readme)
-string(FIND "${readme}" "```${fence}\n${example}```\n" found)
+file(READ ${PAGE} page)
+string(FIND "${page}" "```${fence}\n${example}```\n" found)
 if(found EQUAL -1)
-  message(FATAL_ERROR "${README} does not show ${CONSUMER_DIR}/${SOURCE} as it is")
+  message(FATAL_ERROR "${PAGE} does not show ${CONSUMER_DIR}/${SOURCE} as it is")
 endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
