@@ -27,6 +27,7 @@ string(REGEX REPLACE "^ -- (.*>)  .*$" "\\1" CPACK_DEBIAN_PACKAGE_MAINTAINER "${
 # The copyright file: the licence as Debian names it (Expat is its name for this MIT text), with
 # the holder and the text taken from LICENSE; paragraphs in a field are separated by " .".
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 if(NOT licence MATCHES "^MIT License\n\nCopyright \\(c\\) ([^\n]+)\n\n(.*[^\n])\n*$")
   message(FATAL_ERROR "LICENSE is no longer the MIT licence: packaging/debian must say so")
 endif()
@@ -53,7 +54,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SOURCE hwid)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Each package's summary is the first line of its own description, not the project's.
+# Each package's summary is the first line of its own description: CPack would put the project's
+# (its default summary) above it.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 # Descriptions: the summary, then paragraphs in lines short enough for a terminal.
 set(about_library "libhwid computes this computer's hardware identifier exactly as the hwid

@@ -59,14 +59,17 @@ for mode in "" oldtrial x; do
   expect_output "installed hwid ${mode:-(bare)}" "$(inside /tmp/test/hwid $mode)" \
     inside hwid $mode
 done
-expect_output "installed hwid-inspect --version" "hwid-inspect $(inside dpkg-query -W \
-  -f='${Version}' hwid | sed 's/-[^-]*$//')"$'\n' inside hwid-inspect --version
+# shellcheck disable=SC2016 # dpkg-query's format, not the shell's
+installed_version=$(inside dpkg-query -W -f='${Version}' hwid)
+expect_output "installed hwid-inspect --version" "hwid-inspect ${installed_version%-*}"$'\n' \
+  inside hwid-inspect --version
 
 # /lib is /usr/lib on a merged /usr, and ldconfig may name either.
 inside ldconfig -p | grep -Eq 'libhwid\.so\.1 .*=> (/usr)?/lib/libhwid\.so\.1$' ||
   fail "ldconfig's cache does not list libhwid.so.1"
 
-# The C example against what libhwid-dev installed, found by pkg-config.
+# The C example against what libhwid-dev installed, found by pkg-config inside the root.
+# shellcheck disable=SC2016
 if inside sh -c 'cc -std=c99 "/tmp/test/$1" $(pkg-config --cflags --libs hwid) \
                     -o /tmp/test/licence_check' sh "${example##*/}"; then
   expect_output "C example built against libhwid-dev" "$(inside /tmp/test/hwid x)"$'\n' \
