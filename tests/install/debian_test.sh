@@ -29,6 +29,8 @@ architecture=$(dpkg --print-architecture)
 # Every package: its fields, its data (owners, modes, stripped ELF files, compressed documents,
 # copyright and changelog), and the control files it may hold.
 declare -A section=([hwid]=utils [$library]=libs [libhwid-dev]=libdevel)
+# What each needs at least: the system libraries its ELF files link, found by dpkg-shlibdeps.
+declare -A needs=([hwid]="libc6" [$library]="libc6 libstdc++6" [libhwid-dev]="$library")
 declare -A control_files=([hwid]="control md5sums" [libhwid-dev]="control md5sums"
                           [$library]="control md5sums shlibs symbols triggers")
 for package in hwid "$library" libhwid-dev; do
@@ -45,6 +47,10 @@ for package in hwid "$library" libhwid-dev; do
   expect_equal "$package Section" "${section[$package]}" "$(field Section)"
   expect_equal "$package Priority" optional "$(field Priority)"
   expect_equal "$package Maintainer" "$maintainer" "$(field Maintainer)"
+  for dependency in ${needs[$package]}; do
+    [[ ", $(field Depends)" == *", $dependency ("* ]] ||
+      fail "$package: Depends [$(field Depends)] lacks $dependency"
+  done
   # A summary, then a long description in lines that fit a terminal.
   description=$(field Description)
   summary=${description%%$'\n'*}
