@@ -2,9 +2,9 @@
 # Incomplete readings end to end: sysfs trees bind-mounted over /sys in a private mount namespace,
 # every program run as nobody, so that what a tree's modes forbid fails as on a real machine.
 # - /sys/class/net unreadable: `hwid x` still prints the serial and "010" and exits 0; the library
-#   (README's C, C++, Python and C# examples, the Python package, the C# binding) reports the
-#   reading incomplete with ConnectServer failing with 0x80041003, and the examples exit 3
-#   without printing an identifier; hwid-inspect exits 4 and names the fault.
+#   (the C, C++, Python and C# examples of docs/embedding.md, the Python package, the C# binding)
+#   reports the reading incomplete with ConnectServer failing with 0x80041003, and the examples
+#   exit 3 without printing an identifier; hwid-inspect exits 4 and names the fault.
 # - /sys/class/net readable and empty: a complete reading of a machine without adapters;
 #   hwid-inspect exits 0 and says WMI reports none.
 # - two adapters, one whose PCI resource file is unreadable: `hwid x` counts the other alone, as
@@ -60,7 +60,8 @@ new_tree() {
   mkdir -p "$tree/class"
 }
 
-# run_example LANGUAGE: README's licence check in LANGUAGE, checking this machine's own identifier.
+# run_example LANGUAGE: the licence check of docs/embedding.md in LANGUAGE, checking this machine's
+# own identifier.
 run_example() {
   case $1 in
     c) as_nobody "$work/c_example" ;;
