@@ -1,5 +1,10 @@
 #include "Wmioperationsunit/wmi_operations.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <utility>
+
 #include "Wmioperationsunit/ansi_text.h"
 #include "Wmioperationsunit/variant_text.h"
 
@@ -27,37 +32,66 @@ void TWMIOperations::Disconnect() {
   com.Uninitialize();
 }
 
+IWbemServices* TWMIOperations::ConnectionFailed(FaultStage stage, HRESULT status) {
+  Record(stage, status);
+  Disconnect();
+  return nullptr;
+}
+
+void TWMIOperations::Record(FaultStage stage, HRESULT status, const std::wstring& query,
+                            std::wstring_view property) {
+  Fault fault{stage, static_cast<std::uint32_t>(status), NarrowText(query), NarrowText(property),
+              IsConnectionStage(stage) ? std::string() : adapter};
+  // A connection that cannot be made fails again for every query of the run: once says it.
+  if (std::find(faults.begin(), faults.end(), fault) == faults.end()) {
+    faults.push_back(std::move(fault));
+  }
+}
+
+void TWMIOperations::TakeFaults(std::vector<Fault>& into) {
+  into.insert(into.end(), std::make_move_iterator(faults.begin()),
+              std::make_move_iterator(faults.end()));
+  faults.clear();
+}
+
+TWMIOperations::AdapterScope TWMIOperations::AboutAdapter(std::string_view index) {
+  adapter = index;
+  return AdapterScope(*this);
+}
+
 IWbemServices* TWMIOperations::Connect() {
   if (services) {
     return services.get();
   }
-  if (FAILED(com.InitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+  if (const HRESULT status = com.InitializeEx(nullptr, COINIT_APARTMENTTHREADED); FAILED(status)) {
+    Record(FaultStage::ComInitialize, status);
     return nullptr;
   }
   if (!securityInitialised) {
     securityInitialised = true;
-    if (FAILED(com.InitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr))) {
-      Disconnect();
-      return nullptr;
+    if (const HRESULT status =
+            com.InitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                   RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+        FAILED(status)) {
+      return ConnectionFailed(FaultStage::ComSecurity, status);
     }
   }
-  if (FAILED(com.CreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                locator.put_void()))) {
-    Disconnect();
-    return nullptr;
+  if (const HRESULT status = com.CreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                                IID_IWbemLocator, locator.put_void());
+      FAILED(status)) {
+    return ConnectionFailed(FaultStage::CreateLocator, status);
   }
   const unique_bstr wmiNamespace(kNamespace);
-  if (FAILED(locator->ConnectServer(wmiNamespace.get(), nullptr, nullptr, nullptr, 0, nullptr,
-                                    nullptr, services.put()))) {
-    Disconnect();
-    return nullptr;
+  if (const HRESULT status = locator->ConnectServer(wmiNamespace.get(), nullptr, nullptr, nullptr,
+                                                    0, nullptr, nullptr, services.put());
+      FAILED(status)) {
+    return ConnectionFailed(FaultStage::ConnectServer, status);
   }
-  if (FAILED(com.SetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                 RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                                 EOAC_NONE))) {
-    Disconnect();
-    return nullptr;
+  if (const HRESULT status = com.SetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT,
+                                                 RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+      FAILED(status)) {
+    return ConnectionFailed(FaultStage::ProxyBlanket, status);
   }
   return services.get();
 }
@@ -72,9 +106,11 @@ std::wstring TWMIOperations::Enumerate(const std::wstring& query, ReadValue read
   com_ptr<IEnumWbemClassObject> enumerator;
   const unique_bstr language(kQueryLanguage);
   const unique_bstr queryText(query);
-  if (FAILED(connection->ExecQuery(language.get(), queryText.get(),
-                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
-                                   enumerator.put()))) {
+  if (const HRESULT status = connection->ExecQuery(
+          language.get(), queryText.get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+          nullptr, enumerator.put());
+      FAILED(status)) {
+    Record(FaultStage::ExecQuery, status, query);
     Disconnect();
     return result;
   }
@@ -85,6 +121,10 @@ std::wstring TWMIOperations::Enumerate(const std::wstring& query, ReadValue read
     // The SDK's WBEM_INFINITE is an enumerator of value 0xFFFFFFFF; the parameter is a LONG.
     const HRESULT nextStatus =
         enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned);
+    // WBEM_S_FALSE ends the enumeration; a failure may end it or only spoil this object.
+    if (FAILED(nextStatus)) {
+      Record(FaultStage::NextObject, nextStatus, query);
+    }
     if (returned == 0 || !object) {
       break;
     }
@@ -99,28 +139,35 @@ std::wstring TWMIOperations::Enumerate(const std::wstring& query, ReadValue read
 
 std::wstring TWMIOperations::QueryPropertyText(const std::wstring& query,
                                                const std::wstring& property) {
-  return Enumerate(
-      query, [&property](IWbemClassObject& object, HRESULT /*nextStatus*/, unique_variant& value) {
-        // A failed Get leaves no usable value, whatever it wrote.
-        if (FAILED(object.Get(property.c_str(), 0, value.put(), nullptr, nullptr))) {
-          return std::string();
-        }
-        return VariantText(value.get());
-      });
+  return Enumerate(query, [this, &query, &property](IWbemClassObject& object,
+                                                    HRESULT /*nextStatus*/, unique_variant& value) {
+    // A failed Get leaves no usable value, whatever it wrote. Every object of these queries has
+    // the property, so its absence is a fault too.
+    if (const HRESULT status = object.Get(property.c_str(), 0, value.put(), nullptr, nullptr);
+        FAILED(status)) {
+      Record(FaultStage::GetProperty, status, query, property);
+      return std::string();
+    }
+    return VariantText(value.get());
+  });
 }
 
 std::wstring TWMIOperations::QueryClassNames(const std::wstring& query) {
-  return Enumerate(query, [](IWbemClassObject& object, HRESULT nextStatus, unique_variant& value) {
-    const HRESULT getStatus = [&] {
-      const unique_bstr name(kClassProperty);
-      return object.Get(name.get(), 0, value.put(), nullptr, nullptr);
-    }();
-    if (FAILED(nextStatus) || FAILED(getStatus) || value.get().vt != VT_BSTR ||
-        value.get().bstrVal == nullptr) {
-      return std::string();
-    }
-    return NarrowText({value.get().bstrVal, SysStringLen(value.get().bstrVal)});
-  });
+  return Enumerate(
+      query, [this, &query](IWbemClassObject& object, HRESULT nextStatus, unique_variant& value) {
+        const HRESULT getStatus = [&] {
+          const unique_bstr name(kClassProperty);
+          return object.Get(name.get(), 0, value.put(), nullptr, nullptr);
+        }();
+        if (FAILED(getStatus)) {
+          Record(FaultStage::GetProperty, getStatus, query, kClassProperty);
+        }
+        if (FAILED(nextStatus) || FAILED(getStatus) || value.get().vt != VT_BSTR ||
+            value.get().bstrVal == nullptr) {
+          return std::string();
+        }
+        return NarrowText({value.get().bstrVal, SysStringLen(value.get().bstrVal)});
+      });
 }
 
 namespace {

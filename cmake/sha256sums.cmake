@@ -1,9 +1,11 @@
 # CPack runs this after each generator: SHA256SUMS beside the packages gives the SHA-256 of every
-# package in the directory, in sha256sum's format, so `sha256sum -c SHA256SUMS` checks a download.
+# package in the directory (the Python wheels and the NuGet package that tools/release.sh puts
+# there too), in sha256sum's format, so `sha256sum -c SHA256SUMS` checks a download.
 # CPack copies the new package into the directory only after this script, so its hash is taken
 # from CPACK_PACKAGE_FILES; the other packages there are hashed as they are.
 file(GLOB present LIST_DIRECTORIES false ${CPACK_PACKAGE_DIRECTORY}/*.deb
-     ${CPACK_PACKAGE_DIRECTORY}/*.tar.gz ${CPACK_PACKAGE_DIRECTORY}/*.zip)
+     ${CPACK_PACKAGE_DIRECTORY}/*.tar.gz ${CPACK_PACKAGE_DIRECTORY}/*.zip
+     ${CPACK_PACKAGE_DIRECTORY}/*.whl ${CPACK_PACKAGE_DIRECTORY}/*.nupkg)
 set(packages ${CPACK_PACKAGE_FILES})
 foreach(file IN LISTS present)
   get_filename_component(name ${file} NAME)

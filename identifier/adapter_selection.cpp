@@ -16,7 +16,13 @@ constexpr std::array<std::string_view, 3> kResourceClassMarkers = {
 void RemoveTabs(std::string& text) { std::erase(text, '\t'); }
 
 std::string AssociatedClassNames(TWMIOperations& wmi, std::string_view index) {
+  const auto scope = wmi.AboutAdapter(index);
   return NarrowText(wmi.QueryClassNames(WideText(AssociatedClassesQuery(index))));
+}
+
+std::string AdapterAddress(TWMIOperations& wmi, std::string_view index) {
+  const auto scope = wmi.AboutAdapter(index);
+  return QueryProperty(wmi, AdapterAddressQuery(index), "MACAddress");
 }
 
 }  // namespace
@@ -83,7 +89,7 @@ std::string PhysicalAdapterAddresses(TWMIOperations& wmi) {
   }
   std::string result;
   for (const std::string& index : physicalIndexes) {
-    std::string address = QueryProperty(wmi, AdapterAddressQuery(index), "MACAddress");
+    std::string address = AdapterAddress(wmi, index);
     RemoveTabs(address);
     if (!address.empty()) {
       result += address;
@@ -116,7 +122,7 @@ std::vector<AdapterConfiguration> AdapterConfigurations(TWMIOperations& wmi) {
   std::vector<AdapterConfiguration> configurations;
   for (std::string& index : SplitIndexList(QueryProperty(wmi, kIndexesQuery, "Index"))) {
     AdapterConfiguration configuration;
-    configuration.address = QueryProperty(wmi, AdapterAddressQuery(index), "MACAddress");
+    configuration.address = AdapterAddress(wmi, index);
     configuration.resourceClasses = ResourceClassNames(AssociatedClassNames(wmi, index));
     configuration.index = std::move(index);
     configurations.push_back(std::move(configuration));

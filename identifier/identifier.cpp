@@ -14,6 +14,10 @@ namespace {
 
 constexpr char kVolumeRoot[] = "C:\\";
 
+std::string UnsignedText(std::optional<std::uint32_t> serial) {
+  return serial ? std::to_string(*serial) : std::string();
+}
+
 std::string SerialOrZero(std::string_view serialText) {
   return serialText.empty() ? std::string("0") : std::string(serialText);
 }
@@ -83,19 +87,22 @@ std::string ComposeIdentifier(std::string_view serialText, std::string_view addr
 
 }  // namespace
 
-std::optional<std::uint32_t> VolumeSerialNumber() {
+std::optional<std::uint32_t> VolumeSerialNumber(std::vector<Fault>& faults) {
   DWORD serial = 0;
   if (GetVolumeInformationA(kVolumeRoot, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0) ==
       FALSE) {
+    faults.push_back({FaultStage::VolumeInformation, GetLastError(), {}, {}, {}});
     return std::nullopt;
   }
   return serial;
 }
 
-std::string VolumeSerialText() {
-  const std::optional<std::uint32_t> serial = VolumeSerialNumber();
-  return serial ? std::to_string(*serial) : std::string();
+std::optional<std::uint32_t> VolumeSerialNumber() {
+  std::vector<Fault> ignored;
+  return VolumeSerialNumber(ignored);
 }
+
+std::string VolumeSerialText() { return UnsignedText(VolumeSerialNumber()); }
 
 std::string SignedSerialText(std::optional<std::uint32_t> serial) {
   return std::to_string(static_cast<std::int32_t>(serial.value_or(0)));
@@ -207,20 +214,29 @@ std::string ComposeCurrentIdentifier(std::string_view serialText, std::string_vi
   return ComposeIdentifier(serialText, addressText, "\t");
 }
 
-std::string OutputText(Output output, TWMIOperations& wmi) {
+Reading ReadOutputText(Output output, TWMIOperations& wmi) {
+  Reading reading;
+  // The volume is read before the adapters, as the program does, so the faults come in the
+  // order they happened.
+  const std::optional<std::uint32_t> serial = VolumeSerialNumber(reading.faults);
   switch (output) {
     case Output::BareSerial:
-      return SignedSerialText(VolumeSerialNumber());
-    case Output::LegacyIdentifier: {
-      const std::string serial = VolumeSerialText();
-      return ComposeLegacyIdentifier(serial, AdapterAddressText(wmi));
-    }
-    case Output::CurrentIdentifier: {
-      const std::string serial = VolumeSerialText();
-      return ComposeCurrentIdentifier(serial, AdapterAddressText(wmi));
-    }
+      reading.text = SignedSerialText(serial);
+      break;
+    case Output::LegacyIdentifier:
+      reading.text = ComposeLegacyIdentifier(UnsignedText(serial), AdapterAddressText(wmi));
+      break;
+    case Output::CurrentIdentifier:
+      reading.text = ComposeCurrentIdentifier(UnsignedText(serial), AdapterAddressText(wmi));
+      break;
   }
-  return {};
+  wmi.TakeFaults(reading.faults);
+  reading.status = reading.faults.empty() ? ReadStatus::Ok : ReadStatus::Incomplete;
+  return reading;
+}
+
+std::string OutputText(Output output, TWMIOperations& wmi) {
+  return ReadOutputText(output, wmi).text;
 }
 
 }  // namespace hwid

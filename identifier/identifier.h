@@ -12,8 +12,10 @@ namespace hwid {
 
 class TWMIOperations;
 
-// What `hwid` prints for `output`, read on the calling thread through `wmi`: the program's own
-// path, and what the library's thread runs for its callers.
+// What `hwid` prints for `output`, read on the calling thread through `wmi`, with every call that
+// failed on the way (status Ok or Incomplete): what the library's thread runs for its callers.
+Reading ReadOutputText(Output output, TWMIOperations& wmi);
+// Its text alone: the program's own path.
 std::string OutputText(Output output, TWMIOperations& wmi);
 
 // Between the serial text and the address codes.

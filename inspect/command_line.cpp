@@ -29,7 +29,10 @@ constexpr char kUsage[] =
     "  1  compare: same machine with changes (the same serial and an address in common,\n"
     "     or the same addresses under a new serial)\n"
     "  2  invalid input: an unknown option or command, or a text that is not an identifier\n"
-    "  3  compare: different machines\n";
+    "  3  compare: different machines\n"
+    "  4  this machine: a call failed while it was read (WMI could not be reached, a query\n"
+    "     failed, the volume could not be read), so the identifiers shown may lack what it\n"
+    "     could not read; the report names each failure\n";
 
 Output UsageError(const std::string& message) {
   Output output;
@@ -78,7 +81,7 @@ Output Run(const std::vector<std::string_view>& arguments, InputReader readInput
     }
   }
   if (operands.empty()) {
-    return {MachineReport(ReadMachineFacts(), json), {}, kExitSuccess};
+    return MachineCommand(ReadMachineFacts(), json);
   }
   const std::string_view command = operands.front();
   if (command == "decode") {

@@ -10,14 +10,17 @@
 #include <vector>
 
 #include "hwid/adapter_selection.h"
+#include "hwid/fault.h"
 
 namespace hwid::inspect {
 
-// Exit statuses. compare answers 0, 1 or 3; every command answers 2 for input it cannot use.
+// Exit statuses. compare answers 0, 1 or 3; every command answers 2 for input it cannot use; the
+// machine report answers 4 when a call failed while the machine was read.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitChanged = 1;
 inline constexpr int kExitInvalid = 2;
 inline constexpr int kExitDifferent = 3;
+inline constexpr int kExitIncomplete = 4;
 
 struct Output {
   std::string out;  // standard output
@@ -34,6 +37,7 @@ struct MachineFacts {
   AdapterSelection selection;
   std::string legacyIdentifier;
   std::string currentIdentifier;
+  std::vector<Fault> faults;  // every call that failed on the way, in the order met
 };
 
 MachineFacts ReadMachineFacts();
@@ -46,6 +50,8 @@ struct AdapterVerdict {
 AdapterVerdict JudgeAdapter(SelectionRule rule, const AdapterConfiguration& configuration);
 
 std::string MachineReport(const MachineFacts& facts, bool json);
+// The machine report as the program answers it: the report, and its exit status.
+Output MachineCommand(const MachineFacts& facts, bool json);
 Output DecodeCommand(std::string_view text, bool json);
 Output CompareCommand(std::string_view first, std::string_view second, bool json);
 

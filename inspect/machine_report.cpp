@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "identifier/adapter_selection.h"
 #include "identifier/identifier.h"
@@ -10,10 +11,21 @@
 namespace hwid::inspect {
 namespace {
 
-Wording Describe(SelectionRule rule) {
+bool WmiUnreachable(const std::vector<Fault>& faults) {
+  return std::any_of(faults.begin(), faults.end(),
+                     [](const Fault& fault) { return IsConnectionStage(fault.stage); });
+}
+
+bool AdapterUnreadable(const std::vector<Fault>& faults, const std::string& index) {
+  return std::any_of(faults.begin(), faults.end(),
+                     [&index](const Fault& fault) { return fault.adapter == index; });
+}
+
+Wording Describe(SelectionRule rule, const std::vector<Fault>& faults) {
   switch (rule) {
     case SelectionRule::NoAddress:
-      return {"no-address", "no address: WMI reports none, or cannot be reached"};
+      return {"no-address", WmiUnreachable(faults) ? "no address: WMI could not be reached"
+                                                   : "no address: WMI reports none"};
     case SelectionRule::SingleAddress:
       return {"single-address", "one address: it counts whatever its adapter is"};
     case SelectionRule::OwnsResource:
@@ -50,12 +62,34 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
   out.append(width - std::min(width, text.size()) + 2, ' ');
 }
 
+// First, so that nobody reads the identifiers below without knowing they may lack something.
+std::string FaultSection(const std::vector<Fault>& faults) {
+  if (faults.empty()) {
+    return {};
+  }
+  std::string out = "reading incomplete: ";
+  out += faults.size() == 1 ? "a call" : std::to_string(faults.size()) + " calls";
+  out += " failed, so the identifiers below may lack what could not be read\n";
+  for (const Fault& fault : faults) {
+    out += "  ";
+    out += FaultText(fault);
+    out += '\n';
+  }
+  out += '\n';
+  return out;
+}
+
 std::string TextReport(const MachineFacts& facts) {
-  std::string out = "volume serial  ";
+  std::string out = FaultSection(facts.faults);
+  out += "volume serial  ";
   out += facts.serial ? SerialDescription(*facts.serial)
                       : std::string("unreadable: the identifier uses 0");
   out += "\n\nadapter configurations reported by WMI: ";
-  out += facts.configurations.empty() ? "none" : std::to_string(facts.configurations.size());
+  if (!facts.configurations.empty()) {
+    out += std::to_string(facts.configurations.size());
+  } else {
+    out += WmiUnreachable(facts.faults) ? "unknown, WMI could not be reached" : "none";
+  }
   out += '\n';
   if (!facts.configurations.empty()) {
     std::vector<std::string> classColumn;
@@ -63,7 +97,9 @@ std::string TextReport(const MachineFacts& facts) {
     std::size_t addressWidth = 7;
     std::size_t classWidth = 16;
     for (const AdapterConfiguration& configuration : facts.configurations) {
-      classColumn.push_back(Joined(configuration.resourceClasses, ", ", "-"));
+      classColumn.push_back(AdapterUnreadable(facts.faults, configuration.index)
+                                ? std::string("unreadable")
+                                : Joined(configuration.resourceClasses, ", ", "-"));
       indexWidth = std::max(indexWidth, configuration.index.size());
       addressWidth = std::max(addressWidth, configuration.address.size());
       classWidth = std::max(classWidth, classColumn.back().size());
@@ -86,7 +122,7 @@ std::string TextReport(const MachineFacts& facts) {
     }
   }
   out += "\nselection      ";
-  out += Describe(facts.selection.rule).text;
+  out += Describe(facts.selection.rule, facts.faults).text;
   out += "\naddresses      ";
   out += Joined(SortedAddresses(facts.selection.addressText), "\n               ", "none");
   out += "\n\nhwid           ";
@@ -115,11 +151,26 @@ std::string JsonReport(const MachineFacts& facts) {
     out += verdict.counts ? ",\"counts\":true" : ",\"counts\":false";
     out += ",\"reason\":" + JsonString(verdict.reason) + "}";
   }
-  out += "],\"rule\":" + JsonString(Describe(facts.selection.rule).name);
+  out += "],\"rule\":" + JsonString(Describe(facts.selection.rule, facts.faults).name);
   out += ",\"addresses\":" + JsonStringArray(SortedAddresses(facts.selection.addressText));
   out += ",\"identifiers\":{\"bare\":" + JsonString(facts.bareSerial);
   out += ",\"legacy\":" + JsonString(facts.legacyIdentifier);
-  out += ",\"current\":" + JsonString(facts.currentIdentifier) + "}}\n";
+  out += ",\"current\":" + JsonString(facts.currentIdentifier) + "}";
+  out += facts.faults.empty() ? ",\"complete\":true" : ",\"complete\":false";
+  out += ",\"faults\":[";
+  for (const Fault& fault : facts.faults) {
+    if (out.back() == '}') {
+      out += ',';
+    }
+    out += "{\"call\":" + JsonString(FaultCall(fault.stage));
+    out += ",\"code\":" + JsonString(FaultCode(fault));
+    out += ",\"adapter\":" + JsonString(fault.adapter);
+    out += ",\"query\":" + JsonString(fault.query);
+    out += ",\"property\":" + JsonString(fault.property);
+    out += ",\"message\":" + JsonString(FaultMessage(fault));
+    out += ",\"text\":" + JsonString(FaultText(fault)) + "}";
+  }
+  out += "]}\n";
   return out;
 }
 
@@ -127,13 +178,16 @@ std::string JsonReport(const MachineFacts& facts) {
 
 MachineFacts ReadMachineFacts() {
   MachineFacts facts;
-  facts.serial = VolumeSerialNumber();
-  facts.serialText = VolumeSerialText();
   // On this thread through the process-wide service, as `hwid` reads them.
   TWMIOperations& wmi = GetWMIOperations();
-  facts.bareSerial = OutputText(hwid::Output::BareSerial, wmi);
+  Reading bare = ReadOutputText(hwid::Output::BareSerial, wmi);
+  facts.bareSerial = std::move(bare.text);
+  facts.faults = std::move(bare.faults);
+  facts.serial = VolumeSerialNumber();
+  facts.serialText = VolumeSerialText();
   facts.selection = SelectAdapterAddresses(wmi);
   facts.configurations = AdapterConfigurations(wmi);
+  wmi.TakeFaults(facts.faults);
   // The composition `hwid oldtrial` and `hwid WORD` run, on the same selection.
   facts.legacyIdentifier = ComposeLegacyIdentifier(facts.serialText, facts.selection.addressText);
   facts.currentIdentifier = ComposeCurrentIdentifier(facts.serialText, facts.selection.addressText);
@@ -161,6 +215,10 @@ AdapterVerdict JudgeAdapter(SelectionRule rule, const AdapterConfiguration& conf
 
 std::string MachineReport(const MachineFacts& facts, bool json) {
   return json ? JsonReport(facts) : TextReport(facts);
+}
+
+Output MachineCommand(const MachineFacts& facts, bool json) {
+  return {MachineReport(facts, json), {}, facts.faults.empty() ? kExitSuccess : kExitIncomplete};
 }
 
 }  // namespace hwid::inspect

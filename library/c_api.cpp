@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hwid/decode.h"
+#include "hwid/fault.h"
 #include "hwid/hwid.h"
 #include "hwid/identifier.h"
 #include "hwid/version.h"
@@ -64,12 +65,38 @@ hwid_status ToStatus(ReadStatus status) {
   switch (status) {
     case ReadStatus::Ok:
       return HWID_STATUS_OK;
+    case ReadStatus::Incomplete:
+      return HWID_STATUS_INCOMPLETE;
     case ReadStatus::TimedOut:
       return HWID_STATUS_TIMED_OUT;
+    case ReadStatus::NotResponding:
+      return HWID_STATUS_NOT_RESPONDING;
     case ReadStatus::InternalError:
       break;
   }
   return HWID_STATUS_INTERNAL_ERROR;
+}
+
+// The faults of the calling thread's last reading, as hwid_last_faults hands them out.
+thread_local std::string lastFaults;
+
+void AppendField(std::string& line, std::string_view field, char end) {
+  line += field;
+  line += end;
+}
+
+std::string FaultLines(const std::vector<Fault>& faults) {
+  std::string lines;
+  for (const Fault& fault : faults) {
+    AppendField(lines, FaultCall(fault.stage), '\t');
+    AppendField(lines, FaultCode(fault), '\t');
+    AppendField(lines, fault.adapter, '\t');
+    AppendField(lines, fault.query, '\t');
+    AppendField(lines, fault.property, '\t');
+    AppendField(lines, FaultMessage(fault), '\t');
+    AppendField(lines, FaultText(fault), '\n');
+  }
+  return lines;
 }
 
 hwid_status WriteOutput(Output output, char* buffer, std::size_t size, std::size_t* needed) {
@@ -78,11 +105,14 @@ hwid_status WriteOutput(Output output, char* buffer, std::size_t size, std::size
     return HWID_STATUS_INVALID_ARGUMENT;
   }
   return Guarded([&] {
+    lastFaults.clear();
     const Reading reading = ReadOutput(output);
-    if (reading.status != ReadStatus::Ok) {
+    if (reading.status != ReadStatus::Ok && reading.status != ReadStatus::Incomplete) {
       return ToStatus(reading.status);
     }
-    return WriteText(reading.text, buffer, size, needed);
+    lastFaults = FaultLines(reading.faults);
+    const hwid_status written = WriteText(reading.text, buffer, size, needed);
+    return written == HWID_STATUS_OK ? ToStatus(reading.status) : written;
   });
 }
 
@@ -129,6 +159,10 @@ const char* hwid_status_name(hwid_status status) {
       return "invalid identifier";
     case HWID_STATUS_INTERNAL_ERROR:
       return "internal error";
+    case HWID_STATUS_INCOMPLETE:
+      return "incomplete";
+    case HWID_STATUS_NOT_RESPONDING:
+      return "not responding";
   }
   return "unknown status";
 }
@@ -157,6 +191,14 @@ hwid_status hwid_identifier(hwid_layout layout, char* buffer, size_t size, size_
   }
   hwid::StoreNeeded(needed, 0);
   return HWID_STATUS_INVALID_ARGUMENT;
+}
+
+hwid_status hwid_last_faults(char* buffer, size_t size, size_t* needed) {
+  hwid::StoreNeeded(needed, 0);
+  if (!hwid::ValidBuffer(buffer, size)) {
+    return HWID_STATUS_INVALID_ARGUMENT;
+  }
+  return hwid::WriteText(hwid::lastFaults, buffer, size, needed);
 }
 
 hwid_status hwid_decode(const char* identifier, size_t length, hwid_decoded* decoded,

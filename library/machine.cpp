@@ -22,8 +22,11 @@ auto ValueOnWorker(Read read) {
 
 Reading ReadOutput(Output output) {
   auto outcome =
-      library::ReadOnWorker([output](TWMIOperations& wmi) { return OutputText(output, wmi); });
-  return {outcome.status, std::move(outcome.value)};
+      library::ReadOnWorker([output](TWMIOperations& wmi) { return ReadOutputText(output, wmi); });
+  if (outcome.status != ReadStatus::Ok) {
+    return {outcome.status, {}, {}};
+  }
+  return std::move(outcome.value);
 }
 
 std::string BareSerialText() { return ReadOutput(Output::BareSerial).text; }

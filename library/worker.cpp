@@ -25,12 +25,14 @@ struct Worker {
   std::condition_variable finished;  // a job done
   std::deque<std::shared_ptr<Job>> queue;
   bool abandoned = false;
+  bool ended = false;  // the thread has returned: nothing queued now would run
 };
 
 // Callers' shared state. Never destroyed: a host thread may call while the process exits.
 struct Engine {
   std::mutex mutex;
   std::shared_ptr<Worker> current;
+  int threads = 0;  // started and not yet ended, `current` and the abandoned ones
   std::atomic<ComRuntime*> runtime{&SystemComRuntime()};
   std::atomic<std::uint32_t> limitMilliseconds{kDefaultTimeLimit.count()};
   const DWORD processId = GetCurrentProcessId();
@@ -57,9 +59,10 @@ Engine& TheEngine() {
   return *inherited;
 }
 
-// The thread's body. Everything it touches is its own or shared through `worker`, so it may be
-// stuck in WMI while the process exits. It ends once abandoned and idle.
-void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
+// The thread's body. Everything it touches is its own, shared through `worker`, or the engine,
+// which is never destroyed; so it may be stuck in WMI while the process exits. It ends once
+// abandoned and idle, and gives its place back.
+void Serve(Engine& engine, const std::shared_ptr<Worker>& worker, ComRuntime& base) {
   // Under Wine, a process's first single-threaded apartment makes the desktop window, holding
   // user32's lock while it loads resources, which takes the loader lock; the first reading loads
   // WMI's DLLs under the loader lock, and one of them loads an icon as it starts, which takes
@@ -73,6 +76,10 @@ void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
   for (;;) {
     worker->wake.wait(lock, [&worker] { return !worker->queue.empty() || worker->abandoned; });
     if (worker->queue.empty()) {
+      worker->ended = true;
+      lock.unlock();
+      const std::lock_guard engineLock(engine.mutex);
+      --engine.threads;
       return;
     }
     const std::shared_ptr<Job> job = std::move(worker->queue.front());
@@ -97,16 +104,19 @@ void Serve(const std::shared_ptr<Worker>& worker, ComRuntime& base) {
   }
 }
 
+// No longer the current thread first, so that once it has ended no caller is handed it again.
 void Abandon(Engine& engine, const std::shared_ptr<Worker>& worker) {
+  {
+    const std::lock_guard lock(engine.mutex);
+    if (engine.current == worker) {
+      engine.current.reset();
+    }
+  }
   {
     const std::lock_guard lock(worker->mutex);
     worker->abandoned = true;
   }
   worker->wake.notify_one();
-  const std::lock_guard lock(engine.mutex);
-  if (engine.current == worker) {
-    engine.current.reset();
-  }
 }
 
 // An address inside this module, the executable or the shared library.
@@ -122,21 +132,26 @@ void PinThisModule() {
                          &kInThisModule, &module));
 }
 
-// The current thread, started if there is none; null if it cannot start.
-std::shared_ptr<Worker> CurrentWorker(Engine& engine) {
+// The current thread in `worker`, started if there is none and the limit leaves room for it.
+ReadStatus CurrentWorker(Engine& engine, std::shared_ptr<Worker>& worker) {
   static std::once_flag pinned;
   std::call_once(pinned, PinThisModule);
   const std::lock_guard lock(engine.mutex);
   if (!engine.current) {
-    auto worker = std::make_shared<Worker>();
-    try {
-      std::thread(Serve, worker, std::ref(*engine.runtime.load())).detach();
-    } catch (const std::system_error&) {
-      return nullptr;
+    if (engine.threads >= kThreadLimit) {
+      return ReadStatus::NotResponding;
     }
-    engine.current = std::move(worker);
+    auto started = std::make_shared<Worker>();
+    try {
+      std::thread(Serve, std::ref(engine), started, std::ref(*engine.runtime.load())).detach();
+    } catch (const std::system_error&) {
+      return ReadStatus::InternalError;
+    }
+    ++engine.threads;
+    engine.current = std::move(started);
   }
-  return engine.current;
+  worker = engine.current;
+  return ReadStatus::Ok;
 }
 
 }  // namespace
@@ -145,17 +160,24 @@ ReadStatus RunOnWorker(const std::shared_ptr<Job>& job) {
   Engine& engine = TheEngine();
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(engine.limitMilliseconds.load());
-  const std::shared_ptr<Worker> worker = CurrentWorker(engine);
-  if (!worker) {
-    return ReadStatus::InternalError;
-  }
+  std::shared_ptr<Worker> worker;
   {
-    std::unique_lock lock(worker->mutex);
+    std::unique_lock<std::mutex> lock;
+    // A thread abandoned by another caller may end between being handed out and this lock.
+    do {
+      if (const ReadStatus status = CurrentWorker(engine, worker); status != ReadStatus::Ok) {
+        return status;
+      }
+      lock = std::unique_lock(worker->mutex);
+    } while (worker->ended);
     worker->queue.push_back(job);
     worker->wake.notify_one();
     if (worker->finished.wait_until(lock, deadline, [&job] { return job->done; })) {
       return job->failed ? ReadStatus::InternalError : ReadStatus::Ok;
     }
+    // Still queued behind a stuck reading: nobody waits for it any more, so it must not run (and
+    // perhaps get stuck too) once that reading returns.
+    std::erase(worker->queue, job);
   }
   Abandon(engine, worker);
   return ReadStatus::TimedOut;

@@ -3,6 +3,10 @@
 // run of the program: through a TWMIOperations of its own, connected for that job and released
 // after it. A thread that did not answer in time is abandoned, and the next job starts a fresh
 // one; so does the first job of a child process forked after the library was used.
+//
+// A stuck machine must not cost a host without end: at most kThreadLimit threads of the library
+// exist at once, the one serving and those abandoned while still inside a reading. An abandoned
+// thread ends, and frees its place, when its reading returns.
 #pragma once
 
 #include <memory>
@@ -14,6 +18,10 @@
 #include "hwid/identifier.h"
 
 namespace hwid::library {
+
+// Three: a reading that once overran the limit (a provider slow to start) leaves room for a retry
+// on a fresh thread, while a machine that hangs every reading costs no more than this.
+inline constexpr int kThreadLimit = 3;
 
 // A job is shared by its caller and the thread running it, so a caller that stops waiting leaves
 // the thread nothing that is gone.
@@ -30,7 +38,8 @@ class Job {
   bool failed = false;  // Run threw (out of memory)
 };
 
-// Runs `job` on the library's thread; waits at most TimeLimit() from the call.
+// Runs `job` on the library's thread; waits at most TimeLimit() from the call. NotResponding, at
+// once, when kThreadLimit threads are abandoned and none is left to run it.
 ReadStatus RunOnWorker(const std::shared_ptr<Job>& job);
 
 // The runtime every thread started from now on reads WMI through (the system's until set); the

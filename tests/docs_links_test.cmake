@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # README and the pages under docs/ link each other by relative paths: every such link must reach
-# a file, and every page under docs/ must be reachable from README, or a moved section is lost.
+# a file inside the tree, and every page under docs/ must be reachable from README, or a moved
+# section is lost. The tree is the sources, or README as a package installs it with its pages.
 # Usage: cmake -DSOURCE_DIR=<tree> -P docs_links_test.cmake
 file(GLOB pages RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/docs/*.md)
 set(failures "")
@@ -16,10 +17,12 @@ foreach(page README.md ${pages})
       continue()
     endif()
     get_filename_component(resolved ${target} ABSOLUTE BASE_DIR ${page_dir})
-    if(NOT EXISTS ${resolved})
+    file(RELATIVE_PATH relative ${SOURCE_DIR} ${resolved})
+    if(relative MATCHES "^\\.\\./")
+      string(APPEND failures "\n  ${page}: ${target} is outside ${SOURCE_DIR}")
+    elseif(NOT EXISTS ${resolved})
       string(APPEND failures "\n  ${page}: ${target} does not exist")
     elseif(page STREQUAL "README.md")
-      file(RELATIVE_PATH relative ${SOURCE_DIR} ${resolved})
       list(APPEND linked_from_readme ${relative})
     endif()
   endforeach()

@@ -8,8 +8,13 @@
 //
 // Identifiers are ASCII. A string is passed on in UTF-8, so a character outside ASCII is refused
 // as an invalid identifier at its own position (or before it).
+//
+// A reading of this machine in which a call failed (WMI could not be reached, an adapter or the
+// volume could not be read) throws HwidIncompleteException, never returns: the text `hwid` would
+// print and what failed are in the exception.
 using System;
 using System.Collections.Generic;
+using System.Linq;
 using System.Runtime.InteropServices;
 using System.Text;
 
@@ -23,6 +28,8 @@ namespace Hwid
         InvalidArgument = 3,
         InvalidIdentifier = 4,
         InternalError = 5,
+        Incomplete = 6,
+        NotResponding = 7,
     }
 
     public enum Layout
@@ -73,6 +80,41 @@ namespace Hwid
         public IReadOnlyList<string> Removed { get; private set; } // in the first identifier only
     }
 
+    // A call that failed while the machine was read.
+    public sealed class HwidFault
+    {
+        internal HwidFault(string call, uint code, string adapter, string query, string property,
+                           string message, string text)
+        {
+            Call = call;
+            Code = code;
+            Adapter = adapter;
+            Query = query;
+            Property = property;
+            Message = message;
+            Text = text;
+        }
+
+        // "ConnectServer", "ExecQuery", "Next", "Get", "GetVolumeInformationA", ...
+        public string Call { get; private set; }
+        // The HRESULT; for GetVolumeInformationA the system error code.
+        public uint Code { get; private set; }
+        // The index of the adapter the call was about, the WQL query, the property Get could not
+        // read: each null when the call had none.
+        public string Adapter { get; private set; }
+        public string Query { get; private set; }
+        public string Property { get; private set; }
+        // The system's words for the code; empty for a code the library does not know.
+        public string Message { get; private set; }
+        // One sentence for a person.
+        public string Text { get; private set; }
+
+        public override string ToString()
+        {
+            return Text;
+        }
+    }
+
     // A status the other exceptions do not cover (internal error, or one newer than this file).
     public class HwidException : Exception
     {
@@ -103,6 +145,33 @@ namespace Hwid
     public sealed class HwidTimeoutException : TimeoutException
     {
         public HwidTimeoutException(string message) : base(message)
+        {
+        }
+    }
+
+    // A call failed while the machine was read, so the text may lack an address or the serial.
+    // Text is what the `hwid` program prints all the same; Faults says what failed. A licence check
+    // must not take Text for this machine's identifier: retry after a pause, or fall back to the
+    // identifier stored at activation.
+    public sealed class HwidIncompleteException : HwidException
+    {
+        public HwidIncompleteException(string message, string text,
+                                       IReadOnlyList<HwidFault> faults)
+            : base(HwidStatus.Incomplete, message)
+        {
+            Text = text;
+            Faults = faults;
+        }
+
+        public string Text { get; private set; }
+        public IReadOnlyList<HwidFault> Faults { get; private set; }
+    }
+
+    // Refused at once: every thread the library may hold is stuck in a call that timed out, and
+    // the machine has answered none of them yet.
+    public sealed class HwidNotRespondingException : TimeoutException
+    {
+        public HwidNotRespondingException(string message) : base(message)
         {
         }
     }
@@ -243,9 +312,58 @@ namespace Hwid
         // The text of a call that succeeded; any other status becomes its exception.
         static string Text(Result result)
         {
+            if (result.Status == (int)HwidStatus.Incomplete)
+            {
+                // The faults belong to the thread that read: ask before anything else reads on it.
+                IReadOnlyList<HwidFault> faults = LastFaults();
+                string message = StatusName(result.Status);
+                if (faults.Count > 0)
+                {
+                    message += ": " + string.Join("; ", faults.Select(fault => fault.Text));
+                }
+                throw new HwidIncompleteException(message, UpToNul(result.Buffer), faults);
+            }
             Check(result.Status);
-            int length = Array.IndexOf(result.Buffer, (byte)0);
-            return Encoding.ASCII.GetString(result.Buffer, 0, length);
+            return UpToNul(result.Buffer);
+        }
+
+        // The library writes ASCII, but for the adapter index WMI gave, which UTF-8 keeps.
+        static string UpToNul(byte[] terminated)
+        {
+            return Encoding.UTF8.GetString(terminated, 0, Array.IndexOf(terminated, (byte)0));
+        }
+
+        // The faults of this thread's last reading: one line each, seven tab-ended fields.
+        internal static IReadOnlyList<HwidFault> LastFaults()
+        {
+            Result result = CallIntoBuffer(
+                (byte[] buffer, UIntPtr size, out UIntPtr needed) =>
+                    NativeMethods.hwid_last_faults(buffer, size, out needed));
+            Check(result.Status);
+            return ParseFaults(UpToNul(result.Buffer));
+        }
+
+        internal static IReadOnlyList<HwidFault> ParseFaults(string lines)
+        {
+            return lines.Split(new[] { '\n' }, StringSplitOptions.RemoveEmptyEntries)
+                .Select(line => ParseFault(line.Split(new[] { '\t' }, 7)))
+                .ToList();
+        }
+
+        static HwidFault ParseFault(string[] fields)
+        {
+            // "0x80041003", or "error 21" for the volume
+            string code = fields[1];
+            uint number = code.StartsWith("0x", StringComparison.Ordinal)
+                              ? Convert.ToUInt32(code.Substring(2), 16)
+                              : uint.Parse(code.Substring("error ".Length));
+            return new HwidFault(fields[0], number, NullIfEmpty(fields[2]), NullIfEmpty(fields[3]),
+                                 NullIfEmpty(fields[4]), fields[5], fields[6]);
+        }
+
+        static string NullIfEmpty(string field)
+        {
+            return field.Length == 0 ? null : field;
         }
 
         static void Check(int status)
@@ -256,6 +374,8 @@ namespace Hwid
                 return;
             case (int)HwidStatus.TimedOut:
                 throw new HwidTimeoutException(StatusName(status));
+            case (int)HwidStatus.NotResponding:
+                throw new HwidNotRespondingException(StatusName(status));
             case (int)HwidStatus.InvalidArgument:
                 throw new ArgumentException(StatusName(status));
             default:
@@ -341,6 +461,10 @@ namespace Hwid
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         internal static extern int hwid_identifier(int layout, [Out] byte[] buffer, UIntPtr size,
                                                    out UIntPtr needed);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int hwid_last_faults([Out] byte[] buffer, UIntPtr size,
+                                                    out UIntPtr needed);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         internal static extern int hwid_decode(byte[] identifier, UIntPtr length,

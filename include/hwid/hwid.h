@@ -9,8 +9,8 @@
  *   and stores the size it needs, NUL included, in `*needed` when `needed` is not null. When the
  *   text does not fit, nothing is written to the buffer and the status is
  *   HWID_STATUS_BUFFER_TOO_SMALL; a null buffer with size 0 asks for the size alone. With any
- *   other status but HWID_STATUS_OK, `*needed` is 0. A result structure (`hwid_decoded`,
- *   `hwid_comparison`) is filled whether or not the addresses fit.
+ *   other status but HWID_STATUS_OK and HWID_STATUS_INCOMPLETE, `*needed` is 0. A result structure
+ * (`hwid_decoded`, `hwid_comparison`) is filled whether or not the addresses fit.
  * - Lists of addresses are tab-joined texts (addresses never hold a tab); the counts in the
  *   result structures say how many addresses there are, so an empty list is told from a list
  *   holding one empty address.
@@ -44,7 +44,11 @@ typedef enum hwid_status {
   HWID_STATUS_TIMED_OUT = 2,          /* the machine did not answer within the time limit */
   HWID_STATUS_INVALID_ARGUMENT = 3,   /* a null pointer, a bad size or an unknown enum value */
   HWID_STATUS_INVALID_IDENTIFIER = 4, /* the text is not an identifier in either layout */
-  HWID_STATUS_INTERNAL_ERROR = 5      /* out of memory, or the worker thread could not start */
+  HWID_STATUS_INTERNAL_ERROR = 5,     /* out of memory, or the worker thread could not start */
+  HWID_STATUS_INCOMPLETE = 6,         /* the text is written, but a call failed while reading the
+                                         machine (WMI or the volume): see hwid_last_faults */
+  HWID_STATUS_NOT_RESPONDING = 7      /* at once, without waiting: the library's threads are all
+                                         stuck in calls that timed out (see hwid_set_timeout_ms) */
 } hwid_status;
 
 typedef enum hwid_layout {
@@ -84,15 +88,31 @@ HWID_API const char* hwid_status_name(hwid_status status);
 HWID_API const char* hwid_version(void);
 
 /* The time limit of every call that reads the machine, in milliseconds (default 30000). Zero is
- * HWID_STATUS_INVALID_ARGUMENT. Applies to calls that start after it is set. */
+ * HWID_STATUS_INVALID_ARGUMENT. Applies to calls that start after it is set. A call that times
+ * out leaves its thread behind, stuck, and the next call starts another; once three are stuck,
+ * calls return HWID_STATUS_NOT_RESPONDING at once until one of them returns. */
 HWID_API hwid_status hwid_set_timeout_ms(uint32_t milliseconds);
 HWID_API uint32_t hwid_timeout_ms(void);
+
+/* The calls that read the machine: a licence check takes only HWID_STATUS_OK for an identifier it
+ * may trust. HWID_STATUS_INCOMPLETE still writes the text `hwid` prints (it prints it whatever
+ * failed: no addresses when WMI cannot be reached, 0 for an unreadable volume), which may lack
+ * what could not be read; retry after a pause, or fall back to the identifier stored at
+ * activation, but never activate on it. */
 
 /* What `hwid` prints with no argument: the signed volume serial. */
 HWID_API hwid_status hwid_bare_serial(char* buffer, size_t size, size_t* needed);
 
 /* What `hwid oldtrial` (HWID_LAYOUT_LEGACY) or `hwid x` (HWID_LAYOUT_CURRENT) prints. */
 HWID_API hwid_status hwid_identifier(hwid_layout layout, char* buffer, size_t size, size_t* needed);
+
+/* What failed in the calling thread's last call of hwid_bare_serial or hwid_identifier: one line
+ * per failing call, each field ended by a tab and the last by a line feed: the call
+ * ("ConnectServer", "ExecQuery", "GetVolumeInformationA", ...), its code ("0x80041003"; "error 21"
+ * for the volume), the adapter's index when the call was about one adapter, the WQL query, the
+ * property, the system's words for the code, and one sentence for a person. Empty after a
+ * complete reading, and after a call that did not read the machine. */
+HWID_API hwid_status hwid_last_faults(char* buffer, size_t size, size_t* needed);
 
 /* Decodes `length` bytes of `identifier` (no NUL needed). Fills `*decoded` and writes the
  * addresses, tab-joined, to `addresses`. */

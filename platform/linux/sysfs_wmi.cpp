@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
@@ -30,16 +31,25 @@ constexpr unsigned long kArphrdLoopback = 772;
 constexpr unsigned long kResourceIo = 0x100;   // IORESOURCE_IO
 constexpr unsigned long kResourceMem = 0x200;  // IORESOURCE_MEM
 
+// What WMI answers when the provider cannot read what it serves: Windows refuses a caller without
+// the right with access denied, and fails anything else generically.
+HRESULT ReadFailure(int error) {
+  return error == EACCES || error == EPERM ? WBEM_E_ACCESS_DENIED : WBEM_E_FAILED;
+}
+
 // What Windows would list for an adapter's device, in the order its associators come.
 struct Resources {
   bool interrupt = false;
   bool memory = false;
   bool port = false;
+  // A resource file that exists but cannot be read (errno), so the list may lack what it holds.
+  int unreadable = 0;
 
   Resources& operator|=(const Resources& other) {
     interrupt = interrupt || other.interrupt;
     memory = memory || other.memory;
     port = port || other.port;
+    unreadable = unreadable != 0 ? unreadable : other.unreadable;
     return *this;
   }
 };
@@ -48,6 +58,7 @@ struct Adapter {
   DWORD index = 0;
   std::wstring macAddress;  // six upper-case hex pairs joined by colons
   std::vector<std::wstring> resourceClasses;
+  HRESULT associatorsStatus = WBEM_S_NO_ERROR;  // a failure when its resources could not be read
 };
 
 // Calls visit(entry) for every entry of `dir`; a missing or unreadable directory has none.
@@ -66,12 +77,19 @@ bool HasEntries(const fs::path& dir) {
   return fs::directory_iterator(dir, error) != fs::directory_iterator();
 }
 
-// A whole sysfs attribute (they are at most a page), or nothing when it cannot be read. Plain
+// A whole sysfs attribute (they are at most a page), or nothing when it cannot be read; then
+// `*unreadable` is set to the errno of an attribute that is there but cannot be read. Plain
 // read(2): a stdio stream would cost a buffer and a stat per file.
-std::optional<std::string> ReadText(const fs::path& file) {
+std::optional<std::string> ReadText(const fs::path& file, int* unreadable = nullptr) {
+  const auto failed = [unreadable] {
+    if (unreadable != nullptr && errno != ENOENT) {
+      *unreadable = errno;
+    }
+    return std::nullopt;
+  };
   const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) {
-    return std::nullopt;
+    return failed();
   }
   std::string text;
   char buffer[4096];
@@ -79,16 +97,18 @@ std::optional<std::string> ReadText(const fs::path& file) {
   while ((count = ::read(descriptor, buffer, sizeof buffer)) > 0) {
     text.append(buffer, static_cast<std::size_t>(count));
   }
+  const int readError = errno;
   // Read-only: nothing is waiting to be written, so a failing close loses nothing.
   static_cast<void>(::close(descriptor));
   if (count < 0) {
-    return std::nullopt;
+    errno = readError;
+    return failed();
   }
   return text;
 }
 
-std::optional<std::string> ReadFirstLine(const fs::path& file) {
-  std::optional<std::string> text = ReadText(file);
+std::optional<std::string> ReadFirstLine(const fs::path& file, int* unreadable = nullptr) {
+  std::optional<std::string> text = ReadText(file, unreadable);
   if (text) {
     text->erase(std::min(text->find('\n'), text->size()));
   }
@@ -106,8 +126,8 @@ std::optional<unsigned long> ParseNumber(std::string_view text, int base) {
   return value;
 }
 
-std::optional<unsigned long> ReadNumber(const fs::path& file) {
-  const std::optional<std::string> line = ReadFirstLine(file);
+std::optional<unsigned long> ReadNumber(const fs::path& file, int* unreadable = nullptr) {
+  const std::optional<std::string> line = ReadFirstLine(file, unreadable);
   return line ? ParseNumber(*line, 10) : std::nullopt;
 }
 
@@ -166,9 +186,10 @@ std::string Bus(const fs::path& device) {
 // tell memory from I/O. A line of another shape is not a region.
 Resources PciResources(const fs::path& device) {
   Resources resources;
-  const std::optional<unsigned long> irq = ReadNumber(device / "irq");
+  const std::optional<unsigned long> irq = ReadNumber(device / "irq", &resources.unreadable);
   resources.interrupt = (irq.has_value() && *irq != 0) || HasEntries(device / "msi_irqs");
-  const std::string text = ReadText(device / "resource").value_or(std::string());
+  const std::string text =
+      ReadText(device / "resource", &resources.unreadable).value_or(std::string());
   for (const std::string_view line : Split(text, '\n')) {
     const std::vector<std::string_view> columns = Split(line, ' ');
     if (columns.size() != 3 || !columns[2].starts_with("0x")) {
@@ -202,7 +223,8 @@ Resources DeviceTreeResources(const fs::path& node) {
 // each, "disabled" for one that is switched off.
 Resources PnpResources(const fs::path& device) {
   Resources resources;
-  const std::string text = ReadText(device / "resources").value_or(std::string());
+  const std::string text =
+      ReadText(device / "resources", &resources.unreadable).value_or(std::string());
   for (const std::string_view line : Split(text, '\n')) {
     const std::vector<std::string_view> words = Split(line, ' ');
     if (words.size() < 2 || words[1] == "disabled") {
@@ -270,8 +292,10 @@ Resources InterfaceResources(const fs::path& interfaceDir) {
   return BusDeviceResources(Bus(device) == "virtio" ? device.parent_path() : device);
 }
 
-std::vector<std::wstring> ResourceClasses(const fs::path& interfaceDir) {
+// The resource classes of the adapter's device, or the failure of its associators query.
+std::vector<std::wstring> ResourceClasses(const fs::path& interfaceDir, HRESULT& status) {
   const Resources resources = InterfaceResources(interfaceDir);
+  status = resources.unreadable != 0 ? ReadFailure(resources.unreadable) : WBEM_S_NO_ERROR;
   std::vector<std::wstring> classes;
   if (resources.interrupt) {
     classes.emplace_back(L"Win32_IRQResource");
@@ -286,28 +310,37 @@ std::vector<std::wstring> ResourceClasses(const fs::path& interfaceDir) {
 }
 
 // Interfaces with a 6-byte non-zero address, loopback excluded, in ascending index order as
-// Windows lists adapter configurations, with their resources.
-std::vector<Adapter> ReadAdapters(const fs::path& sysfsRoot) {
-  std::vector<Adapter> adapters;
-  ForEachEntry(sysfsRoot / "class" / "net", [&adapters](const fs::directory_entry& entry) {
-    const fs::path& dir = entry.path();
+// Windows lists adapter configurations, with their resources. Fails when the list of interfaces
+// cannot be read, as WMI fails a connection it cannot serve: no adapter is not the same answer.
+HRESULT ReadAdapters(const fs::path& sysfsRoot, std::vector<Adapter>& adapters) {
+  std::error_code error;
+  for (fs::directory_iterator entry(sysfsRoot / "class" / "net", error);
+       !error && entry != fs::directory_iterator(); entry.increment(error)) {
+    const fs::path& dir = entry->path();
     const std::optional<unsigned long> type = ReadNumber(dir / "type");
     if (!type || *type == kArphrdLoopback) {
-      return;
+      continue;
     }
     const std::optional<unsigned long> index = ReadNumber(dir / "ifindex");
     const std::optional<std::string> address = ReadFirstLine(dir / "address");
     if (!index || !address) {
-      return;
+      continue;
     }
     std::optional<std::wstring> mac = MacAddressText(*address);
     if (mac) {
-      adapters.push_back({static_cast<DWORD>(*index), std::move(*mac), ResourceClasses(dir)});
+      Adapter& adapter = adapters.emplace_back();
+      adapter.index = static_cast<DWORD>(*index);
+      adapter.macAddress = std::move(*mac);
+      adapter.resourceClasses = ResourceClasses(dir, adapter.associatorsStatus);
     }
-  });
+  }
+  if (error) {
+    adapters.clear();
+    return ReadFailure(error.value());
+  }
   std::sort(adapters.begin(), adapters.end(),
             [](const Adapter& left, const Adapter& right) { return left.index < right.index; });
-  return adapters;
+  return WBEM_S_NO_ERROR;
 }
 
 // WQL is ASCII; nothing else is a word character or has a letter case here.
@@ -459,7 +492,7 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
  public:
   // One look at sysfs per connection, and the tool keeps its connection for the whole run: every
   // query sees the same adapters, and none reads the tree again.
-  explicit SysfsServices(const fs::path& sysfsRoot) : adapters_(ReadAdapters(sysfsRoot)) {}
+  explicit SysfsServices(std::vector<Adapter> adapters) : adapters_(std::move(adapters)) {}
 
   HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR query, LONG /*flags*/,
                                       IWbemContext* /*context*/,
@@ -472,54 +505,53 @@ class SysfsServices final : public RefCounted<WbemServicesStubs, IID_IWbemServic
         !EqualsIgnoringCase({language, SysStringLen(language)}, L"WQL")) {
       return WBEM_E_INVALID_QUERY_TYPE;
     }
-    std::optional<std::vector<std::vector<PropertyObject::Property>>> objects =
-        Answer(Tokens({query, SysStringLen(query)}));
-    if (!objects) {
-      return WBEM_E_INVALID_QUERY;
+    std::vector<Object> objects;
+    const HRESULT status = Answer(Tokens({query, SysStringLen(query)}), objects);
+    if (FAILED(status)) {
+      return status;
     }
-    *enumerator = new ObjectEnumerator(std::move(*objects));
+    *enumerator = new ObjectEnumerator(std::move(objects));
     return WBEM_S_NO_ERROR;
   }
 
  private:
   using Object = std::vector<PropertyObject::Property>;
 
-  [[nodiscard]] std::optional<std::vector<Object>> Answer(
-      const std::vector<std::wstring>& tokens) const {
+  HRESULT Answer(const std::vector<std::wstring>& tokens, std::vector<Object>& objects) const {
     if (Match(tokens, {L"select", L"*", L"from", L"win32_networkadapterconfiguration", L"where",
                        L"macaddress", L"<>", L"null"})) {
-      std::vector<Object> objects;
       for (const Adapter& adapter : adapters_) {
         objects.push_back({{L"__CLASS", L"Win32_NetworkAdapterConfiguration", std::nullopt},
                            {L"Index", {}, static_cast<LONG>(adapter.index)},
                            {L"MACAddress", adapter.macAddress, std::nullopt}});
       }
-      return objects;
+      return WBEM_S_NO_ERROR;
     }
     if (const std::optional<std::wstring> id =
             Match(tokens, {L"associators", L"of", L"{", L"win32_networkadapter", L".", L"deviceid",
                            L"=", L"?", L"}", L"where", L"classdefsonly"})) {
-      std::vector<Object> objects;
       if (const Adapter* const adapter = FindAdapter(*id)) {
+        if (FAILED(adapter->associatorsStatus)) {
+          return adapter->associatorsStatus;
+        }
         for (const std::wstring& resourceClass : adapter->resourceClasses) {
           objects.push_back({{L"__CLASS", resourceClass, std::nullopt}});
         }
       }
-      return objects;
+      return WBEM_S_NO_ERROR;
     }
     if (const std::optional<std::wstring> id =
             Match(tokens, {L"select", L"*", L"from", L"win32_networkadapter", L"where", L"deviceid",
                            L"=", L"?"})) {
-      std::vector<Object> objects;
       if (const Adapter* const adapter = FindAdapter(*id)) {
         objects.push_back({{L"__CLASS", L"Win32_NetworkAdapter", std::nullopt},
                            {L"DeviceID", *id, std::nullopt},
                            {L"Index", {}, static_cast<LONG>(adapter->index)},
                            {L"MACAddress", adapter->macAddress, std::nullopt}});
       }
-      return objects;
+      return WBEM_S_NO_ERROR;
     }
-    return std::nullopt;
+    return WBEM_E_INVALID_QUERY;
   }
 
   [[nodiscard]] const Adapter* FindAdapter(const std::wstring& deviceId) const {
@@ -549,7 +581,11 @@ class SysfsLocator final : public RefCounted<IWbemLocator, IID_IWbemLocator> {
         !EqualsIgnoringCase({networkResource, SysStringLen(networkResource)}, L"ROOT\\CIMV2")) {
       return WBEM_E_INVALID_NAMESPACE;
     }
-    *services = new SysfsServices(sysfsRoot_);
+    std::vector<Adapter> adapters;
+    if (const HRESULT status = ReadAdapters(sysfsRoot_, adapters); FAILED(status)) {
+      return status;
+    }
+    *services = new SysfsServices(std::move(adapters));
     return WBEM_S_NO_ERROR;
   }
 

@@ -5,6 +5,7 @@
 
 #include <sys/vfs.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/win32.h"
@@ -13,6 +14,23 @@ namespace {
 
 constexpr char kSystemRoot[] = "C:\\";
 constexpr char kMountPoint[] = "/";
+
+// The error Windows gives for what stopped statfs.
+DWORD VolumeError(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+      return ERROR_PATH_NOT_FOUND;
+    case EIO:
+      return ERROR_IO_DEVICE;
+    default:
+      return ERROR_NOT_READY;
+  }
+}
 
 }  // namespace
 
@@ -33,7 +51,7 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
   }
   struct statfs info {};
   if (statfs(kMountPoint, &info) != 0) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
+    SetLastError(VolumeError(errno));
     return FALSE;
   }
   if (lpVolumeSerialNumber != nullptr) {

@@ -1,9 +1,7 @@
 #include "tests/fakes/scripted_wmi.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "platform/wbem_stubs.h"
 
@@ -436,14 +434,26 @@ ScriptedWmi::LedgerEntry& ScriptedWmi::NewLedgerEntry(std::string_view kind, boo
       LedgerEntry{.name = std::string(kind) + std::to_string(number), .isServices = isServices});
 }
 
+void Gate::Open() {
+  {
+    const std::lock_guard lock(mutex_);
+    open_ = true;
+  }
+  opened_.notify_all();
+}
+
+void Gate::Wait() {
+  std::unique_lock lock(mutex_);
+  opened_.wait(lock, [this] { return open_; });
+}
+
 HRESULT ScriptedWmi::NextStatus(Step step) {
   const int occurrence = ++counts_[step];
   faultPoints_.push_back({step, occurrence});
-  if (hangs_.contains({step, occurrence})) {
+  if (const auto hang = hangs_.find({step, occurrence}); hang != hangs_.end()) {
     hanging_.fetch_add(1, std::memory_order_release);
-    for (;;) {
-      std::this_thread::sleep_for(std::chrono::hours(1));
-    }
+    hang->second->Wait();
+    hanging_.fetch_sub(1, std::memory_order_relaxed);
   }
   const auto found = statuses_.find({step, occurrence});
   return found == statuses_.end() ? S_OK : found->second;

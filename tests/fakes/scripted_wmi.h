@@ -5,12 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -84,6 +85,19 @@ struct FaultPoint {
   friend bool operator==(const FaultPoint&, const FaultPoint&) = default;
 };
 
+// Where scripted calls wait: closed until opened, then open for good. Calls may wait at it from
+// any thread; one that any thread may still wait at must never be destroyed.
+class Gate {
+ public:
+  void Open();
+  void Wait();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
+
 class ScriptedWmi final : public ComRuntime {
  public:
   ScriptedWmi();
@@ -103,7 +117,12 @@ class ScriptedWmi final : public ComRuntime {
   }
   // The occurrence-th call of `step` never returns, as a broken WMI repository can do. A script
   // that hangs must never be destroyed.
-  void Hang(Step step, int occurrence) { hangs_.insert({step, occurrence}); }
+  void Hang(Step step, int occurrence) { hangs_.insert({{step, occurrence}, &never_}); }
+  // The occurrence-th call of `step` waits until `gate` opens (at once if it is open), as a stuck
+  // provider that finally answers does; then it goes on as scripted.
+  void HangUntil(Step step, int occurrence, Gate& gate) {
+    hangs_.insert({{step, occurrence}, &gate});
+  }
   // How many calls are hanging; once a caller sees one, it sees every call the script logged
   // before it.
   [[nodiscard]] int Hanging() const { return hanging_.load(std::memory_order_acquire); }
@@ -179,7 +198,8 @@ class ScriptedWmi final : public ComRuntime {
  private:
   std::map<std::wstring, std::vector<ScriptedObject>, std::less<>> answers_;
   std::map<std::pair<Step, int>, HRESULT> statuses_;
-  std::set<std::pair<Step, int>> hangs_;
+  std::map<std::pair<Step, int>, Gate*> hangs_;
+  Gate never_;  // never opened
   std::atomic<int> hanging_{0};
   std::map<Step, int> counts_;
   std::vector<std::string> log_;

@@ -77,7 +77,8 @@ class MachineReportTest : public ::testing::Test {
                          {"7", "00:1A:2B:3C:4D:5E", {"Win32_IRQResource", "Win32_PortResource"}}},
                         {SelectionRule::OwnsResource, "00:1A:2B:3C:4D:5E"},
                         kLegacyExample,
-                        kCurrentExample};
+                        kCurrentExample,
+                        {}};
 };
 
 TEST_F(MachineReportTest, TextShowsEveryAdapterTheRuleAndWhatHwidPrints) {
@@ -100,14 +101,16 @@ TEST_F(MachineReportTest, TextShowsEveryAdapterTheRuleAndWhatHwidPrints) {
 }
 
 TEST_F(MachineReportTest, TextOfAMachineWithoutVolumeOrAdapters) {
-  const MachineFacts bare = {std::nullopt, "",    "0", {}, {SelectionRule::NoAddress, ""},
-                             "0010",       "0010"};
-  EXPECT_EQ(MachineReport(bare, false),
+  const MachineFacts bare = {std::nullopt, "",     "0", {}, {SelectionRule::NoAddress, ""},
+                             "0010",       "0010", {}};
+  const Output output = MachineCommand(bare, false);
+  EXPECT_EQ(output.status, kExitSuccess) << "a machine without adapters is no fault";
+  EXPECT_EQ(output.out,
             "volume serial  unreadable: the identifier uses 0\n"
             "\n"
             "adapter configurations reported by WMI: none\n"
             "\n"
-            "selection      no address: WMI reports none, or cannot be reached\n"
+            "selection      no address: WMI reports none\n"
             "addresses      none\n"
             "\n"
             "hwid           0\n"
@@ -130,8 +133,74 @@ TEST_F(MachineReportTest, JsonHoldsTheSameFacts) {
             R"("rule":"all-addresses","addresses":["00:1A:2B:3C:4D:5E","a\"b\\"],)"
             R"("identifiers":{"bare":"305419896",)"
             R"("legacy":"30541989601048485849655850665851675852685853691310",)"
-            R"("current":"305419896010\t48485849655850665851675852685853691310"}})"
+            R"("current":"305419896010\t48485849655850665851675852685853691310"},)"
+            R"("complete":true,"faults":[]})"
             "\n");
+}
+
+const Fault kAccessDenied{FaultStage::ConnectServer, 0x80041003, {}, {}, {}};
+const Fault kVolumeNotReady{FaultStage::VolumeInformation, 21, {}, {}, {}};
+
+// Support staff must tell "WMI could not be reached" from "WMI reports no adapter", and every
+// failure comes first, before identifiers that may lack what it hid.
+TEST_F(MachineReportTest, AnUnreachableWmiIsNamedAndIsNoEmptyMachine) {
+  const MachineFacts unreachable = {std::nullopt,
+                                    "",
+                                    "0",
+                                    {},
+                                    {SelectionRule::NoAddress, ""},
+                                    "0010",
+                                    "0010",
+                                    {kVolumeNotReady, kAccessDenied}};
+  const Output text = MachineCommand(unreachable, false);
+  EXPECT_EQ(text.status, kExitIncomplete);
+  EXPECT_EQ(text.out,
+            "reading incomplete: 2 calls failed, so the identifiers below may lack what could "
+            "not be read\n"
+            "  the volume serial number could not be read: GetVolumeInformationA failed with "
+            "error 21, the device is not ready\n"
+            "  WMI could not be reached: ConnectServer failed with 0x80041003, access denied\n"
+            "\n"
+            "volume serial  unreadable: the identifier uses 0\n"
+            "\n"
+            "adapter configurations reported by WMI: unknown, WMI could not be reached\n"
+            "\n"
+            "selection      no address: WMI could not be reached\n"
+            "addresses      none\n"
+            "\n"
+            "hwid           0\n"
+            "hwid oldtrial  0010\n"
+            "hwid WORD      0010\n");
+
+  const Output json = MachineCommand(unreachable, true);
+  EXPECT_EQ(json.status, kExitIncomplete);
+  EXPECT_NE(
+      json.out.find(R"("complete":false,"faults":[)"
+                    R"({"call":"GetVolumeInformationA","code":"error 21","adapter":"",)"
+                    R"("query":"","property":"","message":"the device is not ready",)"
+                    R"("text":"the volume serial number could not be read: )"
+                    R"(GetVolumeInformationA failed with error 21, the device is not ready"},)"
+                    R"({"call":"ConnectServer","code":"0x80041003","adapter":"","query":"",)"
+                    R"("property":"","message":"access denied","text":"WMI could not be )"
+                    R"(reached: ConnectServer failed with 0x80041003, access denied"}]})"),
+      std::string::npos)
+      << json.out;
+}
+
+TEST_F(MachineReportTest, AnAdapterWhoseResourcesCouldNotBeReadIsMarked) {
+  const std::string query =
+      "associators of {Win32_NetworkAdapter.DeviceID='1'} WHERE ClassDefsOnly";
+  facts.faults = {{FaultStage::ExecQuery, 0x80041003, query, {}, "1"}};
+  const Output output = MachineCommand(facts, false);
+  EXPECT_EQ(output.status, kExitIncomplete);
+  EXPECT_TRUE(output.out.starts_with(
+      "reading incomplete: a call failed, so the identifiers below may lack what could not be "
+      "read\n"
+      "  adapter 1 could not be read: ExecQuery failed with 0x80041003, access denied; query: " +
+      query + "\n\n"))
+      << output.out;
+  EXPECT_NE(output.out.find("  1      00:50:56:C0:00:08  unreadable "), std::string::npos)
+      << output.out;
 }
 
 TEST(DecodeCommandTest, TextAndJsonOfAValidIdentifier) {

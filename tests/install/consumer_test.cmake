@@ -1,13 +1,17 @@
 # Installs the build into a fresh prefix, builds a consumer project (tests/consumer in C++ on the
 # static library, tests/consumer_c in C on the shared one) against it with
 # find_package(hwid CONFIG), and runs the program: it prints what hwid prints for this machine,
-# accepts this machine, and refuses another. README shows the program: it must be this very file.
-# Where pkg-config is found, the C program is also built by hand with what hwid.pc gives.
+# accepts this machine, and refuses another; with UNREADABLE_VOLUME (a preload that makes reading
+# the volume fail) it exits with 3, "cannot verify this machine now", naming the failed call and
+# printing no identifier. The embedding reference (docs/embedding.md) shows the program: it must
+# be this very file. Where pkg-config is found, the C program is also built by hand with what
+# hwid.pc gives.
 # Usage: cmake -DBUILD_DIR=<hwid build> -DCONSUMER_DIR=<tests/consumer> -DWORK_DIR=<scratch>
-#        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DREADME=<readme>
+#        -DHWID=<hwid> -DCXX_COMPILER=<compiler> -DGENERATOR=<generator> -DPAGE=<docs/embedding.md>
 #        [-DSOURCE=<main.cpp>] [-DC_COMPILER=<compiler>]
 #        [-DCXX_FLAGS=<flags>] [-DLINKER_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>]
 #        [-DEMULATOR=<runner>] [-DEXECUTABLE_SUFFIX=<.exe>] [-DMSVC_RUNTIME=<runtime>]
+#        [-DUNREADABLE_VOLUME=<preload>]
 #        -P consumer_test.cmake
 # The consumer is compiled and linked with the build's own flags: a library built with sanitizers
 # needs their runtime in every program that links it.
@@ -25,10 +29,10 @@ else()
   set(fence cpp)
 endif()
 file(READ ${CONSUMER_DIR}/${SOURCE} example)
-file(READ ${README} readme)
-string(FIND "${readme}" "```${fence}\n${example}```\n" found)
+file(READ ${PAGE} page)
+string(FIND "${page}" "```${fence}\n${example}```\n" found)
 if(found EQUAL -1)
-  message(FATAL_ERROR "${README} does not show ${CONSUMER_DIR}/${SOURCE} as it is")
+  message(FATAL_ERROR "${PAGE} does not show ${CONSUMER_DIR}/${SOURCE} as it is")
 endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -79,5 +83,14 @@ foreach(program IN LISTS programs)
   if(NOT status EQUAL 1)
     message(FATAL_ERROR "${program}, another machine's identifier: exit status ${status}, "
                         "expected 1")
+  endif()
+  if(UNREADABLE_VOLUME)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_PRELOAD=${UNREADABLE_VOLUME} ${program}
+                    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE said)
+    if(NOT status EQUAL 3 OR NOT out STREQUAL ""
+       OR NOT said MATCHES "cannot verify this machine now.*GetVolumeInformationA failed")
+      message(FATAL_ERROR "${program}, unreadable volume: exit status ${status}, expected 3; "
+                          "printed\n[${out}]\nsaid\n[${said}]")
+    endif()
   endif()
 endforeach()

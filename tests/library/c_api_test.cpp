@@ -249,7 +249,9 @@ TEST(CApiTest, NamesEveryStatus) {
       {HWID_STATUS_INVALID_ARGUMENT, "invalid argument"},
       {HWID_STATUS_INVALID_IDENTIFIER, "invalid identifier"},
       {HWID_STATUS_INTERNAL_ERROR, "internal error"},
-      {6, "unknown status"},
+      {HWID_STATUS_INCOMPLETE, "incomplete"},
+      {HWID_STATUS_NOT_RESPONDING, "not responding"},
+      {8, "unknown status"},
       {-1, "unknown status"}};
   for (const auto& [status, name] : names) {
     EXPECT_EQ(hwid_status_name(static_cast<hwid_status>(status)), name) << status;

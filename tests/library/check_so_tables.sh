@@ -6,7 +6,7 @@ set -euo pipefail
 
 readonly library=$1
 expected=$(printf '%s\n' hwid_bare_serial hwid_compare hwid_decode hwid_identifier \
-  hwid_set_timeout_ms hwid_status_name hwid_timeout_ms hwid_version | sort)
+  hwid_last_faults hwid_set_timeout_ms hwid_status_name hwid_timeout_ms hwid_version | sort)
 readonly expected
 status=0
 

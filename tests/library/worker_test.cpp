@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -12,9 +16,11 @@
 
 #include "app/modes.h"
 #include "hwid/adapter_selection.h"
+#include "hwid/hwid.h"
 #include "library/hosted_com_runtime.h"
 #include "tests/case_name.h"
 #include "tests/library/library_fixture.h"
+#include "tests/library/thread_count.h"
 
 namespace hwid {
 namespace {
@@ -157,6 +163,165 @@ TEST(HostedComRuntimeTest, LeavesOnlyTheApartmentsItEntered) {
   EXPECT_EQ(script.Uninitializations(), 3);  // of the three entered: S_OK, S_FALSE, S_OK
   runtime.LeaveApartments();
   EXPECT_EQ(script.Uninitializations(), 3);
+}
+
+// A machine whose WMI stops answering: on every thread the first Next waits until `answers` opens.
+struct Stall {
+  fakes::Gate answers;
+  testing::ScriptPerThread runtime{[this](ScriptedWmi& script) {
+    ScriptAdapters(script, testing::kLibraryAdapters);
+    script.HangUntil(Step::Next, 1, answers);
+  }};
+};
+
+// Threads stuck in it may outlive the test: never destroyed, always reachable.
+Stall& LastingStall() {
+  static auto* const stalls = new std::vector<std::unique_ptr<Stall>>();
+  return *stalls->emplace_back(std::make_unique<Stall>());
+}
+
+// Whether this process's threads fall to `count` within 30 s.
+bool ThreadsFallTo(std::size_t count) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (testing::ThreadCount() > count) {
+    if (std::chrono::steady_clock::now() > giveUp) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+constexpr auto kLibraryThreads = static_cast<std::size_t>(library::kThreadLimit);
+
+// The time limit is long enough for a fresh thread to reach the stuck call (so every time-out
+// leaves one thread stuck) and short enough for a quick test. In the end the machine answers
+// again, and the test waits for its stuck threads to end, so that later tests find none held.
+class StalledMachineTest : public ::testing::Test {
+ protected:
+  static constexpr auto kLimit = std::chrono::milliseconds(100);
+
+  void SetUp() override {
+    // A thread started and joined first, so that what a runtime starts along with a process's
+    // first thread (ThreadSanitizer's own) is counted here. An idle thread of an earlier test in
+    // this process may be counted too; it ends once the runtime changes, which leaves the checks
+    // below no looser than one thread.
+    std::thread([] {}).join();
+    baseline_ = testing::ThreadCount();
+    library::UseComRuntime(stall_.runtime);
+    ASSERT_TRUE(SetTimeLimit(kLimit));
+  }
+
+  void TearDown() override {
+    stall_.answers.Open();
+    library::UseComRuntime(SystemComRuntime());
+    EXPECT_TRUE(ThreadsFallTo(baseline_)) << "stuck threads did not end";
+    EXPECT_TRUE(SetTimeLimit(limit_));
+  }
+
+  static ReadStatus Read() { return ReadOutput(Output::CurrentIdentifier).status; }
+
+  // Calls until one is refused; every call before it timed out.
+  void StallEveryThread() {
+    for (int call = 0; call <= library::kThreadLimit; ++call) {
+      if (const ReadStatus status = Read(); status != ReadStatus::TimedOut) {
+        ASSERT_EQ(status, ReadStatus::NotResponding);
+        return;
+      }
+    }
+    FAIL() << "no call refused after " << library::kThreadLimit + 1 << " time-outs";
+  }
+
+  Stall& stall_ = LastingStall();
+  std::size_t baseline_ = 0;
+  const std::chrono::milliseconds limit_ = TimeLimit();
+};
+
+TEST_F(StalledMachineTest, HoldsAtMostItsThreadsHoweverManyCallsTimeOut) {
+  constexpr int kCalls = 200;
+  int timedOut = 0;
+  int refusedAfterward = 0;  // calls after the first refusal: all of them must be refused
+  std::size_t most = 0;
+  for (int call = 0; call < kCalls; ++call) {
+    const ReadStatus status = Read();
+    if (refusedAfterward > 0 || status == ReadStatus::NotResponding) {
+      EXPECT_EQ(status, ReadStatus::NotResponding) << "call " << call;
+      ++refusedAfterward;
+    } else {
+      EXPECT_EQ(status, ReadStatus::TimedOut) << "call " << call;
+      ++timedOut;
+    }
+    most = std::max(most, testing::ThreadCount());
+  }
+  EXPECT_GE(timedOut, library::kThreadLimit);
+  EXPECT_GT(refusedAfterward, kCalls / 2);
+  EXPECT_LE(most, baseline_ + kLibraryThreads);
+  // Every thread that read is still stuck in it.
+  EXPECT_EQ(stall_.runtime.Readers(), kLibraryThreads);
+}
+
+TEST_F(StalledMachineTest, RefusesAtOnceWhenEveryThreadIsStuck) {
+  StallEveryThread();
+  ASSERT_TRUE(SetTimeLimit(std::chrono::seconds(20)));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Read(), ReadStatus::NotResponding);
+  // Through the C interface too, for a reading that needs no WMI as well: no thread is free.
+  std::string buffer(8, 'x');
+  std::size_t needed = 12345;
+  EXPECT_EQ(hwid_identifier(HWID_LAYOUT_CURRENT, buffer.data(), buffer.size(), &needed),
+            HWID_STATUS_NOT_RESPONDING);
+  EXPECT_EQ(needed, 0U);
+  EXPECT_EQ(hwid_bare_serial(buffer.data(), buffer.size(), &needed), HWID_STATUS_NOT_RESPONDING);
+  EXPECT_EQ(buffer, "xxxxxxxx");
+  // Not a measure of speed: a call that waited for the machine would take the whole limit.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST_F(StalledMachineTest, AnswersOnceTheStuckReadingsReturn) {
+  StallEveryThread();
+  ASSERT_EQ(Read(), ReadStatus::NotResponding);
+  stall_.answers.Open();
+  // Their readings done, the stuck threads end and give their places back.
+  ASSERT_TRUE(ThreadsFallTo(baseline_));
+  const Reading reading = ReadOutput(Output::CurrentIdentifier);
+  EXPECT_EQ(reading.status, ReadStatus::Ok);
+  EXPECT_EQ(reading.text, DirectOutput(Output::CurrentIdentifier));
+}
+
+TEST_F(StalledMachineTest, HostThreadsCallingAtOnceObeyTheSameLimit) {
+  constexpr std::size_t kHosts = 8;
+  constexpr int kCallsEach = 10;
+  std::atomic<std::size_t> running{kHosts};
+  std::array<std::vector<ReadStatus>, kHosts> statuses;
+  std::vector<std::thread> hosts;
+  hosts.reserve(kHosts);
+  for (std::vector<ReadStatus>& mine : statuses) {
+    hosts.emplace_back([&mine, &running] {
+      for (int call = 0; call < kCallsEach; ++call) {
+        mine.push_back(Read());
+      }
+      running.fetch_sub(1);
+    });
+  }
+  std::size_t most = 0;
+  while (running.load() > 0) {
+    most = std::max(most, testing::ThreadCount());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  for (std::thread& host : hosts) {
+    host.join();
+  }
+  EXPECT_LE(most, baseline_ + kHosts + kLibraryThreads);
+  EXPECT_LE(stall_.runtime.Readers(), kLibraryThreads);
+  int refused = 0;
+  for (const std::vector<ReadStatus>& mine : statuses) {
+    for (const ReadStatus status : mine) {
+      EXPECT_TRUE(status == ReadStatus::TimedOut || status == ReadStatus::NotResponding);
+      refused += status == ReadStatus::NotResponding ? 1 : 0;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(Read(), ReadStatus::NotResponding);
 }
 
 TEST(TimeLimitTest, AcceptsOnlyWhatFitsItsRange) {

@@ -1,11 +1,16 @@
 // The library's thread over a sysfs tree: a host that reads again sees the machine as it is then,
 // and a child forked after the parent read gets the same answer as the parent.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "hwid/identifier.h"
@@ -29,12 +34,13 @@ ComRuntime& LastingRuntime(const SysfsTree& tree) {
 class LibraryOverSysfs : public ::testing::Test {
  protected:
   void SetUp() override {
-    tree.AddInterface("veth3", 3, kArphrdEther, "aa:00:00:00:00:03");
+    interface = tree.AddInterface("veth3", 3, kArphrdEther, "aa:00:00:00:00:03");
     library::UseComRuntime(LastingRuntime(tree));
   }
   void TearDown() override { library::UseComRuntime(SystemComRuntime()); }
 
   SysfsTree tree;
+  std::filesystem::path interface;
 };
 
 TEST_F(LibraryOverSysfs, ReadsTheMachineAsItIsAtEachCall) {
@@ -69,6 +75,60 @@ TEST_F(LibraryOverSysfs, AForkedChildReadsOnAThreadOfItsOwn) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: another answer, 2: no answer";
   EXPECT_TRUE(SetTimeLimit(limit));
   EXPECT_EQ(ReadOutput(Output::LegacyIdentifier).text, parent.text);
+}
+
+// Puts a regular file with `text` where the FIFO `fifo` was, for the readings to come, and writes
+// `text` into the FIFO, which lets the readings stuck opening it return.
+bool Feed(const std::filesystem::path& fifo, std::string_view text) {
+  std::filesystem::path aside = fifo;
+  aside += ".stuck";
+  std::filesystem::rename(fifo, aside);
+  SysfsTree::Write(fifo, text);
+  // A reader waiting to open the FIFO lets a writer open it at once; without one this fails.
+  const int writer = open(aside.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (writer < 0) {
+    return false;
+  }
+  const bool written = write(writer, text.data(), text.size()) == std::ssize(text);
+  return close(writer) == 0 && written;
+}
+
+// A child forked while every thread of the parent is stuck holds none of them: its first reading
+// starts a thread of its own and times out, rather than being refused. The parent answers once the
+// machine does.
+TEST_F(LibraryOverSysfs, AForkedChildOfAStuckParentHoldsNoThread) {
+  const std::filesystem::path address = interface / "address";
+  std::filesystem::remove(address);
+  ASSERT_EQ(mkfifo(address.c_str(), 0600), 0);
+  const std::chrono::milliseconds limit = TimeLimit();
+  ASSERT_TRUE(SetTimeLimit(std::chrono::milliseconds(50)));
+  ReadStatus status = ReadStatus::TimedOut;
+  for (int call = 0; call <= library::kThreadLimit && status == ReadStatus::TimedOut; ++call) {
+    status = ReadOutput(Output::CurrentIdentifier).status;
+  }
+  ASSERT_EQ(status, ReadStatus::NotResponding);
+
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    _exit(ReadOutput(Output::CurrentIdentifier).status == ReadStatus::TimedOut ? 0 : 1);
+  }
+  int exitStatus = 0;
+  ASSERT_EQ(waitpid(child, &exitStatus, 0), child);
+  ASSERT_TRUE(WIFEXITED(exitStatus));
+  EXPECT_EQ(WEXITSTATUS(exitStatus), 0) << "the child's reading did not time out";
+
+  ASSERT_TRUE(Feed(address, "aa:00:00:00:00:03\n"));
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  Reading reading;
+  do {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    reading = ReadOutput(Output::CurrentIdentifier);
+  } while (reading.status == ReadStatus::NotResponding &&
+           std::chrono::steady_clock::now() < giveUp);
+  EXPECT_TRUE(SetTimeLimit(limit));
+  EXPECT_EQ(reading.status, ReadStatus::Ok);
+  EXPECT_EQ(reading.text, ComposeCurrentIdentifier(VolumeSerialText(), "AA:00:00:00:00:03"));
 }
 
 }  // namespace

@@ -27,7 +27,10 @@ class SysfsTree {
     root_ = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
     if (root_.empty()) {
       ADD_FAILURE() << "cannot make a temporary directory from " << pattern;
+      return;
     }
+    // Every sysfs has the class: a machine without adapters still has loopback there.
+    std::filesystem::create_directories(root_ / "class" / "net");
   }
   SysfsTree(const SysfsTree&) = delete;
   SysfsTree& operator=(const SysfsTree&) = delete;
@@ -67,7 +70,7 @@ class SysfsTree {
   }
 
   // An attribute file with exactly `text`.
-  void Write(const std::filesystem::path& file, std::string_view text) {
+  static void Write(const std::filesystem::path& file, std::string_view text) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
   }

@@ -3,8 +3,11 @@
 # with the same toolchain must get a release's very bytes from its commit.
 # Usage: cmake -DSOURCE_DIR=<tree> -DWORK_DIR=<scratch> -DBUILD_TYPE=<Release|MinSizeRel>
 #        -DGENERATOR=<generator> -DCXX_COMPILER=<compiler> [-DC_COMPILER=<compiler>]
-#        [-DTOOLCHAIN_FILE=<file>] [-DCPACK=<cpack>] [-DJOBS=<n>] -P reproducible_test.cmake
-# A toolchain file inside SOURCE_DIR is taken from each copy.
+#        [-DTOOLCHAIN_FILE=<file>] [-DCPACK=<cpack>] [-DJOBS=<n>] [-DPYTHON=<python3>]
+#        [-DVERSION=<version> -DLINUX_LIBRARY=<libhwid.so.1>] -P reproducible_test.cmake
+# A toolchain file inside SOURCE_DIR is taken from each copy. The Python wheel each build makes
+# goes among the packages, as tools/release.sh puts it; given PYTHON, the version and a Linux
+# build's library, a Windows build also packs the NuGet package, which needs both.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -22,7 +25,9 @@ set(package_time 1700000000)
 include(${CMAKE_CURRENT_LIST_DIR}/../run_command.cmake)
 
 # A compiler launcher would hand the second build the first one's objects: each compiles alone.
-foreach(variable CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER SOURCE_DATE_EPOCH)
+# Nor is anything signed: signatures carry their time.
+foreach(variable CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER SOURCE_DATE_EPOCH
+                 HWID_AUTHENTICODE_PFX)
   unset(ENV{${variable}})
 endforeach()
 
@@ -56,6 +61,14 @@ function(build copy_dir source_name result_var)
   run(${CMAKE_COMMAND} --build ${binary} -j ${JOBS})
   run(${CMAKE_COMMAND} --install ${binary} --prefix ${copy_dir}/installed --strip)
   set(ENV{SOURCE_DATE_EPOCH} ${package_time})
+  file(GLOB wheels ${binary}/language-packages/*.whl)
+  file(COPY ${wheels} DESTINATION ${copy_dir}/packages)
+  set(windows_library ${binary}/language-packages/native/hwid.dll)
+  if(PYTHON AND EXISTS "${LINUX_LIBRARY}" AND EXISTS ${windows_library})
+    run(${PYTHON} ${source}/tools/package/nuget_package.py --linux-library ${LINUX_LIBRARY}
+        --windows-library ${windows_library} --version ${VERSION}
+        --project-url https://example.invalid/hwid --output ${copy_dir}/packages)
+  endif()
   run(${CPACK} --config ${binary}/CPackConfig.cmake -B ${copy_dir}/packages)
   unset(ENV{SOURCE_DATE_EPOCH})
 
@@ -81,6 +94,9 @@ foreach(kind installed packages)
     message(FATAL_ERROR "the build left nothing in ${kind}/: nothing to compare")
   endif()
 endforeach()
+if(PYTHON AND NOT first MATCHES "\\.whl(;|$)")
+  message(FATAL_ERROR "the build made no Python wheel: nothing to compare")
+endif()
 if(NOT first STREQUAL second)
   set(only_first ${first})
   list(REMOVE_ITEM only_first ${second})

@@ -4,7 +4,13 @@
 //                                           when one fails
 //        HwidTests.exe print          prints the bare serial, the legacy and the current
 //                                     identifier, one a line (the namespace test compares them)
-//        HwidTests.exe timeout        on a machine that never answers: every call times out
+//        HwidTests.exe incomplete HWID  on a machine whose volume cannot be read: every reading
+//                                     throws HwidIncompleteException with hwid's text
+//        HwidTests.exe faults         prints "ok" or "incomplete", the current identifier, and
+//                                     each fault's fields tab-joined, one a line (the end-to-end
+//                                     test of incomplete readings compares them)
+//        HwidTests.exe timeout        on a machine that never answers: three calls time out,
+//                                     then every call is refused at once
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;
@@ -36,9 +42,18 @@ static class HwidTests
             output.Write(text, 0, text.Length);
             return 0;
         }
+        if (args.Length == 1 && args[0] == "faults")
+        {
+            PrintFaults();
+            return 0;
+        }
         if (args.Length == 1 && args[0] == "timeout")
         {
             TimesOut();
+        }
+        else if (args.Length == 2 && args[0] == "incomplete")
+        {
+            Incomplete(args[1]);
         }
         else if (args.Length == 3)
         {
@@ -47,7 +62,9 @@ static class HwidTests
         }
         else
         {
-            Console.Error.WriteLine("usage: HwidTests.exe HWID VERSION HEADER | print | timeout");
+            Console.Error.WriteLine(
+                "usage: HwidTests.exe HWID VERSION HEADER | print | timeout | incomplete HWID | " +
+                "faults");
             return 2;
         }
         Console.WriteLine("{0} passed, {1} failed", passed, failed);
@@ -64,10 +81,132 @@ static class HwidTests
         CompareInvalidTable();
         BadArguments();
         BufferSizes(hwid);
+        FaultLines();
     }
 
-    // Each call gives up after the limit set, far from the default 30 s; the stuck thread the
-    // library leaves behind does not keep the program from exiting.
+    static string Show(HwidFault fault)
+    {
+        return string.Join("\t", fault.Call, fault.Code.ToString("x8"), fault.Adapter ?? "-",
+                           fault.Query ?? "-", fault.Property ?? "-", fault.Message, fault.Text);
+    }
+
+    static void PrintFaults()
+    {
+        var lines = new List<string>();
+        try
+        {
+            lines.Add("ok");
+            lines.Add(HardwareId.Identifier());
+        }
+        catch (HwidIncompleteException error)
+        {
+            lines[0] = "incomplete";
+            lines.Add(error.Text);
+            lines.AddRange(error.Faults.Select(Show));
+        }
+        var output = Console.OpenStandardOutput();
+        byte[] text = Encoding.UTF8.GetBytes(string.Join("\n", lines) + "\n");
+        output.Write(text, 0, text.Length);
+    }
+
+    const string VolumeFault =
+        "GetVolumeInformationA\t0000045d\t-\t-\t-\tthe request could not be performed " +
+        "because of an I/O device error\tthe volume serial number could not be read: " +
+        "GetVolumeInformationA failed with error 1117, the request could not be performed " +
+        "because of an I/O device error";
+
+    // Every reading, from this thread and from several at once, and a caller that catches only
+    // HwidException: none may return the degraded text as if it were this machine's identifier.
+    static void Incomplete(string hwid)
+    {
+        var readings = new[]
+        {
+            new { Name = "bare", Call = (Func<string>)HardwareId.BareSerial, Argument = "" },
+            new { Name = "legacy",
+                  Call = (Func<string>)(() => HardwareId.Identifier(Layout.Legacy)),
+                  Argument = "oldtrial" },
+            new { Name = "current", Call = (Func<string>)(() => HardwareId.Identifier()),
+                  Argument = "x" },
+        };
+        foreach (var reading in readings)
+        {
+            string printed = HwidPrints(hwid, reading.Argument);
+            Check("incomplete/" + reading.Name + "/serial-unread",
+                  printed == "0" || printed.StartsWith("0010"), printed);
+            Func<HwidIncompleteException, string> problem = error =>
+            {
+                string found = string.Join("|", error.Status, error.Message, error.Text,
+                                           string.Join("|", error.Faults.Select(Show)));
+                string wanted = string.Join("|", HwidStatus.Incomplete,
+                                            "incomplete: " + VolumeFault.Split('\t')[6], printed,
+                                            VolumeFault);
+                return found == wanted ? null : "got " + found + "\nwanted " + wanted;
+            };
+            Throws("incomplete/" + reading.Name, () => reading.Call(), problem);
+            Throws<HwidException>("incomplete/" + reading.Name + "/is-hwid-exception",
+                                  () => reading.Call());
+            var failures = new List<string>();
+            var threads = Enumerable.Range(0, 4).Select(_ => new Thread(() =>
+            {
+                for (int i = 0; i < 5; i++)
+                {
+                    string found = null;
+                    try
+                    {
+                        found = "returned " + reading.Call();
+                    }
+                    catch (HwidIncompleteException error)
+                    {
+                        found = problem(error);
+                    }
+                    if (found != null)
+                    {
+                        lock (failures)
+                        {
+                            failures.Add(found);
+                        }
+                    }
+                }
+            })).ToList();
+            threads.ForEach(thread => thread.Start());
+            threads.ForEach(thread => thread.Join());
+            Check("incomplete/" + reading.Name + "/four-threads", failures.Count == 0,
+                  string.Join("\n", failures));
+        }
+    }
+
+    static void FaultLines()
+    {
+        const string associators =
+            "associators of {Win32_NetworkAdapter.DeviceID='3'} WHERE ClassDefsOnly";
+        var cases = new[]
+        {
+            new { Name = "none", Lines = "", Faults = new string[0] },
+            new { Name = "connection",
+                  Lines = "ConnectServer\t0x80041003\t\t\t\taccess denied\tWMI could not be " +
+                          "reached\n",
+                  Faults = new[] { "ConnectServer\t80041003\t-\t-\t-\taccess denied\tWMI " +
+                                   "could not be reached" } },
+            new { Name = "adapter-property-and-volume",
+                  Lines = "ExecQuery\t0x80041003\t3\t" + associators + "\t\taccess denied\t" +
+                          "adapter 3\nGet\t0x8004100A\t\tselect Index from x\tIndex\t\t" +
+                          "a query\nGetVolumeInformationA\terror 21\t\t\t\tnot ready\tvolume\n",
+                  Faults = new[] { "ExecQuery\t80041003\t3\t" + associators +
+                                       "\t-\taccess denied\tadapter 3",
+                                   "Get\t8004100a\t-\tselect Index from x\tIndex\t\ta query",
+                                   "GetVolumeInformationA\t00000015\t-\t-\t-\tnot ready\t" +
+                                       "volume" } },
+        };
+        foreach (var c in cases)
+        {
+            Equal("fault-lines/" + c.Name, string.Join("\n", c.Faults),
+                  string.Join("\n", HardwareId.ParseFaults(c.Lines).Select(Show)));
+        }
+    }
+
+    // Each call gives up after the limit set, far from the default 30 s, and leaves a library
+    // thread stuck; once three are, calls are refused without waiting, even with a limit of a
+    // minute. The stuck threads do not keep the program from exiting.
     static void TimesOut()
     {
         HardwareId.TimeoutMilliseconds = 300;
@@ -80,6 +219,19 @@ static class HwidTests
             {
                 long elapsed = clock.ElapsedMilliseconds;
                 return error.Message == "timed out" && elapsed >= 300 && elapsed < 10000
+                           ? null
+                           : string.Format("{0} after {1} ms", error.Message, elapsed);
+            });
+        }
+        HardwareId.TimeoutMilliseconds = 60000;
+        for (int i = 0; i < calls.Length; i++)
+        {
+            var clock = Stopwatch.StartNew();
+            Throws<HwidNotRespondingException>("not-responding/call-" + i, () => calls[i](),
+                                               error =>
+            {
+                long elapsed = clock.ElapsedMilliseconds;
+                return error.Message == "not responding" && elapsed < 10000
                            ? null
                            : string.Format("{0} after {1} ms", error.Message, elapsed);
             });

@@ -11,6 +11,10 @@ hwid.dll placed beside this file), and the system's library search path.
 Identifiers are ASCII. Texts may be given as `str` or as bytes; a `str` is passed on in UTF-8, so
 a character outside ASCII is rejected as an invalid identifier at its own position (or before
 it). Every text returned is a `str`.
+
+A reading of this machine in which a call failed (WMI could not be reached, an adapter or the
+volume could not be read) raises IncompleteError, never returns: the text `hwid` would print and
+what failed are in the exception.
 """
 
 from __future__ import annotations
@@ -25,10 +29,13 @@ from typing import Callable, Optional, Tuple, Union
 __all__ = [
     "Comparison",
     "Decoded",
+    "Fault",
     "HwidError",
+    "IncompleteError",
     "InvalidArgumentError",
     "InvalidIdentifierError",
     "Layout",
+    "NotRespondingError",
     "Status",
     "TimedOutError",
     "Verdict",
@@ -53,6 +60,8 @@ class Status(enum.IntEnum):
     INVALID_ARGUMENT = 3
     INVALID_IDENTIFIER = 4
     INTERNAL_ERROR = 5
+    INCOMPLETE = 6
+    NOT_RESPONDING = 7
 
 
 class Layout(enum.Enum):
@@ -87,6 +96,19 @@ class Comparison:
     removed: Tuple[str, ...]  # in the first identifier only
 
 
+@dataclasses.dataclass(frozen=True)
+class Fault:
+    """A call that failed while the machine was read."""
+
+    call: str  # "ConnectServer", "ExecQuery", "Next", "Get", "GetVolumeInformationA", ...
+    code: int  # the HRESULT; for GetVolumeInformationA the system error code
+    adapter: Optional[str]  # the index of the adapter the call was about
+    query: Optional[str]  # the WQL query
+    property: Optional[str]  # the property that Get could not read
+    message: str  # the system's words for the code, or "" for a code the library does not know
+    text: str  # one sentence for a person
+
+
 class HwidError(Exception):
     """A status other than ok; `status` is a Status, or the number of one this module predates."""
 
@@ -114,6 +136,29 @@ class InvalidIdentifierError(HwidError, ValueError):
 
 class TimedOutError(HwidError, TimeoutError):
     """The machine did not answer within the library's time limit."""
+
+
+class IncompleteError(HwidError):
+    """A call failed while the machine was read, so the text may lack an address or the serial.
+
+    `text` is what the `hwid` program prints all the same; `faults` says what failed. A licence
+    check must not take `text` for this machine's identifier: retry after a pause, or fall back to
+    the identifier stored at activation.
+    """
+
+    def __init__(self, text: str, faults: Tuple[Fault, ...]) -> None:
+        # "incomplete: WMI could not be reached: ConnectServer failed with ...", for a log
+        message = _status_name(Status.INCOMPLETE)
+        if faults:
+            message += ": " + "; ".join(fault.text for fault in faults)
+        super().__init__(Status.INCOMPLETE, message)
+        self.text = text
+        self.faults = faults
+
+
+class NotRespondingError(HwidError, TimeoutError):
+    """Refused at once: every thread the library may hold is stuck in a call that timed out, and
+    the machine has answered none of them yet."""
 
 
 TextInput = Union[str, bytes, bytearray, memoryview]
@@ -149,6 +194,7 @@ _SIGNATURES = {
     "hwid_timeout_ms": (ctypes.c_uint32, []),
     "hwid_bare_serial": (ctypes.c_int, [_Buffer, ctypes.c_size_t, _SizeOut]),
     "hwid_identifier": (ctypes.c_int, [ctypes.c_int, _Buffer, ctypes.c_size_t, _SizeOut]),
+    "hwid_last_faults": (ctypes.c_int, [_Buffer, ctypes.c_size_t, _SizeOut]),
     "hwid_decode": (
         ctypes.c_int,
         [ctypes.c_char_p, ctypes.c_size_t, ctypes.POINTER(_Decoded), _Buffer, ctypes.c_size_t,
@@ -232,6 +278,8 @@ def _raise(status: int) -> None:
     message = _status_name(status)
     if status == Status.TIMED_OUT:
         raise TimedOutError(Status.TIMED_OUT, message)
+    if status == Status.NOT_RESPONDING:
+        raise NotRespondingError(Status.NOT_RESPONDING, message)
     if status == Status.INVALID_ARGUMENT:
         raise InvalidArgumentError(Status.INVALID_ARGUMENT, message)
     try:
@@ -247,7 +295,7 @@ _BufferCall = Callable[[Optional[ctypes.Array], int, object], int]
 
 def _call_into_buffer(call: _BufferCall) -> Tuple[int, bytes]:
     """Runs `call` until the text fits: a size of 0 passes a null buffer, which asks for the size
-    alone. Returns the status and the text (empty unless ok)."""
+    alone. Returns the status and the text (empty unless ok or incomplete)."""
     size = _FIRST_BUFFER_SIZE
     needed = ctypes.c_size_t(0)
     while True:
@@ -257,13 +305,32 @@ def _call_into_buffer(call: _BufferCall) -> Tuple[int, bytes]:
             break
         # The text may have grown since the size was asked (an adapter came up): ask again.
         size = max(needed.value, size + 1)
-    if status != Status.OK or buffer is None:
+    if status not in (Status.OK, Status.INCOMPLETE) or buffer is None:
         return status, b""
     return status, buffer.value
 
 
+def _fault(line: str) -> Fault:
+    call, code, adapter, query, property_name, message, text = line.split("\t", 6)
+    # "0x80041003", or "error 21" for the volume
+    number = int(code, 16) if code.startswith("0x") else int(code[len("error "):])
+    return Fault(call, number, adapter or None, query or None, property_name or None, message,
+                 text)
+
+
+def _last_faults() -> Tuple[Fault, ...]:
+    """The faults of this thread's last reading: one line each, seven tab-ended fields."""
+    status, text = _call_into_buffer(_lib().hwid_last_faults)
+    if status != Status.OK:
+        _raise(status)
+    return tuple(_fault(line) for line in text.decode("utf-8", "replace").split("\n")[:-1])
+
+
 def _text_call(call: _BufferCall) -> str:
     status, text = _call_into_buffer(call)
+    if status == Status.INCOMPLETE:
+        # The faults belong to the thread that read: ask before anything else reads on it.
+        raise IncompleteError(text.decode("ascii"), _last_faults())
     if status != Status.OK:
         _raise(status)
     return text.decode("ascii")
@@ -309,13 +376,19 @@ def set_timeout_ms(milliseconds: int) -> None:
 
 
 def bare_serial() -> str:
-    """What `hwid` prints with no argument: the signed volume serial, such as "-402614091"."""
+    """What `hwid` prints with no argument: the signed volume serial, such as "-402614091".
+
+    IncompleteError when the volume could not be read.
+    """
     library = _lib()
     return _text_call(library.hwid_bare_serial)
 
 
 def identifier(layout: Union[str, Layout] = "current") -> str:
-    """What `hwid oldtrial` ("legacy") or `hwid WORD` ("current") prints on this machine."""
+    """What `hwid oldtrial` ("legacy") or `hwid WORD` ("current") prints on this machine.
+
+    IncompleteError when a call failed while reading it (WMI or the volume).
+    """
     if isinstance(layout, str):
         if layout not in _LAYOUT_NAMES:
             raise ValueError(f"layout must be 'legacy' or 'current', not {layout!r}")

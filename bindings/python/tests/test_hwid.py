@@ -2,12 +2,15 @@
 program's own output, decoding and comparing tables, errors, and the buffer protocol.
 
 Environment: HWID_EXECUTABLE (the hwid program), HWID_BUILD_LIBRARY (the library in the build
-tree, for loading it by path), HWID_EXPECTED_VERSION (the project's version) and
-HWID_NEVER_ANSWERS (a preload that makes the machine never answer).
+tree, for loading it by path), HWID_EXPECTED_VERSION (the project's version),
+HWID_NEVER_ANSWERS (a preload that makes the machine never answer) and HWID_UNREADABLE_VOLUME (a
+preload that makes reading the volume fail).
 """
 
 import ctypes
+import dataclasses
 import importlib.metadata
+import json
 import os
 import re
 import subprocess
@@ -21,6 +24,7 @@ import hwid
 HWID = os.environ["HWID_EXECUTABLE"]
 BUILD_LIBRARY = os.environ["HWID_BUILD_LIBRARY"]
 NEVER_ANSWERS = os.environ["HWID_NEVER_ANSWERS"]
+UNREADABLE_VOLUME = os.environ["HWID_UNREADABLE_VOLUME"]
 
 A = "00:0C:29:AA:BB:CC"
 B = "00:1A:2B:3C:4D:5E"
@@ -139,23 +143,117 @@ def test_load_takes_a_path_and_later_calls_use_it():
 
 
 def test_a_machine_that_never_answers_times_out_and_the_host_still_exits():
+    # Three calls time out, each leaving a library thread stuck; with all three stuck, the next
+    # calls are refused without waiting, even with a limit of a minute.
     code = """if True:
         import time, hwid
         hwid.set_timeout_ms(300)
-        for call in (hwid.bare_serial, hwid.identifier, hwid.bare_serial):
+        for call in (hwid.bare_serial, hwid.identifier, hwid.bare_serial, hwid.identifier,
+                     lambda: hwid.set_timeout_ms(60000), hwid.bare_serial):
             start = time.monotonic()
             try:
-                print("answered", call())
-            except hwid.TimedOutError as error:
+                call()
+            except (hwid.TimedOutError, hwid.NotRespondingError) as error:
                 print(type(error).__name__, error.status.name, error, time.monotonic() - start)
         """
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                             timeout=60, env={**os.environ, "LD_PRELOAD": NEVER_ANSWERS})
     assert result.returncode == 0, result.stderr
     lines = [line.split(" ") for line in result.stdout.splitlines()]
-    assert [line[:4] for line in lines] == [["TimedOutError", "TIMED_OUT", "timed", "out"]] * 3
-    # At least the limit that was set, and far from the default 30 s.
-    assert all(0.3 <= float(line[4]) < 10 for line in lines), result.stdout
+    assert [line[:-1] for line in lines] == (
+        [["TimedOutError", "TIMED_OUT", "timed", "out"]] * 3
+        + [["NotRespondingError", "NOT_RESPONDING", "not", "responding"]] * 2)
+    # At least the limit that was set, and far from the default 30 s; refusals far from either.
+    assert all(0.3 <= float(line[-1]) < 10 for line in lines[:3]), result.stdout
+    assert all(float(line[-1]) < 10 for line in lines[3:]), result.stdout
+
+
+VOLUME_FAULT = hwid.Fault(
+    "GetVolumeInformationA", 1117, None, None, None,
+    "the request could not be performed because of an I/O device error",
+    "the volume serial number could not be read: GetVolumeInformationA failed with error 1117, "
+    "the request could not be performed because of an I/O device error")
+
+
+def test_a_failed_reading_raises_incomplete_with_hwids_text_and_the_fault():
+    # Every reading, from this thread and from several at once, and a caller that catches only
+    # HwidError: none may return the degraded text as if it were this machine's identifier.
+    code = """if True:
+        import dataclasses, json, threading, hwid
+        def outcome(call):
+            try:
+                return ["returned", call()]
+            except hwid.HwidError as error:
+                return [type(error).__name__, error.status.name, str(error), error.text,
+                        [dataclasses.astuple(fault) for fault in error.faults]]
+        calls = [hwid.bare_serial, lambda: hwid.identifier("legacy"), hwid.identifier]
+        results = [outcome(call) for call in calls]
+        threaded = []
+        def ask():
+            threaded.append([outcome(call) for call in calls * 5])
+        threads = [threading.Thread(target=ask) for _ in range(4)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        print(json.dumps([results, threaded == [results * 5] * 4]))
+        """
+    environment = {**os.environ, "LD_PRELOAD": UNREADABLE_VOLUME}
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                            timeout=60, env=environment)
+    assert result.returncode == 0, result.stderr
+    results, threads_agree = json.loads(result.stdout)
+    printed = [subprocess.run([HWID, *arguments], check=True, capture_output=True,
+                              env=environment).stdout.decode("ascii")
+               for arguments in ([], ["oldtrial"], ["x"])]
+    assert printed[0] == "0" and printed[2].startswith("0010")
+    message = f"incomplete: {VOLUME_FAULT.text}"
+    fault = list(dataclasses.astuple(VOLUME_FAULT))
+    assert results == [["IncompleteError", "INCOMPLETE", message, text, [fault]]
+                       for text in printed]
+    assert threads_agree
+
+
+def fault_line(*fields):
+    return "".join(field + "\t" for field in fields[:-1]) + fields[-1] + "\n"
+
+
+ASSOCIATORS = "associators of {Win32_NetworkAdapter.DeviceID='3'} WHERE ClassDefsOnly"
+
+
+@pytest.mark.parametrize(
+    "lines, faults",
+    [
+        ("", ()),
+        (fault_line("ConnectServer", "0x80041003", "", "", "", "access denied",
+                    "WMI could not be reached: ConnectServer failed with 0x80041003, access "
+                    "denied"),
+         (hwid.Fault("ConnectServer", 0x80041003, None, None, None, "access denied",
+                     "WMI could not be reached: ConnectServer failed with 0x80041003, access "
+                     "denied"),)),
+        (fault_line("ExecQuery", "0x80041003", "3", ASSOCIATORS, "", "access denied", "adapter 3")
+         + fault_line("Get", "0x8004100A", "", "select Index from x", "Index", "", "a query")
+         + fault_line("GetVolumeInformationA", "error 21", "", "", "", "not ready", "volume"),
+         (hwid.Fault("ExecQuery", 0x80041003, "3", ASSOCIATORS, None, "access denied",
+                     "adapter 3"),
+          hwid.Fault("Get", 0x8004100A, None, "select Index from x", "Index", "", "a query"),
+          hwid.Fault("GetVolumeInformationA", 21, None, None, None, "not ready", "volume"))),
+    ],
+    ids=["none", "connection", "adapter-property-and-volume"],
+)
+def test_fault_lines_of_the_library_become_faults(monkeypatch, lines, faults):
+    data = lines.encode("ascii")
+
+    def last_faults(buffer, size, needed):
+        ctypes.cast(needed, ctypes.POINTER(ctypes.c_size_t))[0] = len(data) + 1
+        if size < len(data) + 1:
+            return hwid.Status.BUFFER_TOO_SMALL
+        ctypes.memmove(buffer, data + b"\0", len(data) + 1)
+        return hwid.Status.OK
+
+    library = type("Library", (), {"hwid_last_faults": staticmethod(last_faults)})
+    monkeypatch.setattr(hwid, "_lib", lambda: library)
+    assert hwid._last_faults() == faults
 
 
 HEADER = os.path.join(os.path.dirname(__file__), "..", "..", "..", "include", "hwid", "hwid.h")
@@ -345,11 +443,14 @@ def test_layout_either_is_refused_by_the_library():
     [
         (hwid.Status.TIMED_OUT, TimeoutError),
         (hwid.Status.TIMED_OUT, hwid.TimedOutError),
+        (hwid.Status.NOT_RESPONDING, TimeoutError),
+        (hwid.Status.NOT_RESPONDING, hwid.NotRespondingError),
         (hwid.Status.INVALID_ARGUMENT, ValueError),
         (hwid.Status.INTERNAL_ERROR, hwid.HwidError),
         (99, hwid.HwidError),
     ],
-    ids=["timed-out-is-timeout-error", "timed-out", "invalid-argument", "internal", "unknown"],
+    ids=["timed-out-is-timeout-error", "timed-out", "not-responding-is-timeout-error",
+         "not-responding", "invalid-argument", "internal", "unknown"],
 )
 def test_statuses_become_exceptions_named_by_the_library(status, kind):
     with pytest.raises(kind) as raised:

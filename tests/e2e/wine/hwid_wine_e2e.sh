@@ -6,9 +6,10 @@
 # adapters take the all-addresses path; the expected texts below follow Wine.
 #
 # Usage: hwid_wine_e2e.sh prefix PREFIX     make a fresh prefix
-#        hwid_wine_e2e.sh case PREFIX HWID_EXE INSPECT_EXE CMAKE CASE [DLL HOST_EXE EXAMPLE_EXE]
-#                                           run one case against that prefix (the library_hosts
-#                                           case runs the library's host programs as well)
+#        hwid_wine_e2e.sh case PREFIX HWID_EXE INSPECT_EXE CMAKE CASE [DLL HOST_EXE...]
+#                                           run one case against that prefix (library_hosts runs
+#                                           the library's host programs HOST_EXE EXAMPLE_EXE as
+#                                           well, wmi_disabled its FAULTS_HOST_EXE EXAMPLE_EXE)
 #        hwid_wine_e2e.sh cleanup PREFIX    stop its server and delete it
 # Exits 77 (skipped) where network namespaces cannot be made.
 set -euo pipefail
@@ -222,6 +223,38 @@ run_case() {
       stop_wine
       library_host warm cpp sta mta plain sta
       check c_example "2712847316010${tab}${mac1Codes}1310"$'\r\n' wine 'C:\licence_check.exe'
+      ;;
+    wmi_disabled)
+      # Without WMI's provider DLL the locator cannot be made: the program prints what it always
+      # did, while the library and the inspector say which call failed.
+      start_case 12345678 "$mac1"
+      export WINEDLLOVERRIDES="wbemprox=d"
+      hwid no_wmi_no_address "305419896010" currentlayout
+      cp "$dll" "$WINEPREFIX/drive_c/"
+      cp "$hostExe" "$WINEPREFIX/drive_c/faults_host.exe"
+      local said
+      said=$(ip netns exec "$namespace" wine 'C:\faults_host.exe' </dev/null 2>/dev/null | tr -d '\r')
+      [[ $said == "incomplete"$'\n'"305419896010"$'\n'"CoCreateInstance"$'\t'* &&
+         $said == *$'\t'"WMI could not be reached: CoCreateInstance failed with 0x"* ]] ||
+        fail "hwid.dll without WMI said [$said]"
+      local status=0 report
+      report=$(ip netns exec "$namespace" wine 'C:\hwid-inspect.exe' </dev/null 2>/dev/null) ||
+        status=$?
+      ((status == 4)) || fail "hwid-inspect.exe without WMI: exit status $status, expected 4"
+      [[ $report == *"WMI could not be reached: CoCreateInstance failed with 0x"* &&
+         $report == *"no address: WMI could not be reached"* ]] ||
+        fail "hwid-inspect.exe without WMI said [$report]"
+      # README's C example neither accepts nor refuses: it cannot verify the machine.
+      cp "$exampleExe" "$WINEPREFIX/drive_c/licence_check.exe"
+      local printed
+      status=0
+      printed=$(ip netns exec "$namespace" wine 'C:\licence_check.exe' </dev/null \
+        2>"$WINEPREFIX/said") || status=$?
+      said=$(tr -d '\r' <"$WINEPREFIX/said")
+      ((status == 3)) || fail "C example without WMI: exit status $status, expected 3"
+      [[ -z $printed &&
+         $said == *"cannot verify this machine now: incomplete"*"CoCreateInstance failed"* ]] ||
+        fail "C example without WMI printed [$printed], said [$said]"
       ;;
     *)
       echo "unknown case $1" >&2

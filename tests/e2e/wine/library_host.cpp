@@ -85,17 +85,29 @@ Answer FromC(hwid_status (*read)(char*, std::size_t, std::size_t*)) {
   return {"status: " + name, name};
 }
 
+const char* StatusName(hwid::ReadStatus status) {
+  switch (status) {
+    case hwid::ReadStatus::Ok:
+      return "ok";
+    case hwid::ReadStatus::TimedOut:
+      return "timed out";
+    case hwid::ReadStatus::InternalError:
+      return "internal error";
+    case hwid::ReadStatus::Incomplete:
+      return "incomplete";
+    case hwid::ReadStatus::NotResponding:
+      return "not responding";
+  }
+  return "?";
+}
+
 Answer FromCpp(hwid::Output output) {
   hwid::Reading reading = hwid::ReadOutput(output);
-  switch (reading.status) {
-    case hwid::ReadStatus::Ok:
-      return {std::move(reading.text), ""};
-    case hwid::ReadStatus::TimedOut:
-      return {"status: timed out", "timed out"};
-    case hwid::ReadStatus::InternalError:
-      break;
+  if (reading.status == hwid::ReadStatus::Ok) {
+    return {std::move(reading.text), ""};
   }
-  return {"status: internal error", "internal error"};
+  const std::string name = StatusName(reading.status);
+  return {"status: " + name, name};
 }
 
 using Reader = Answer (*)();
