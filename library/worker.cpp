@@ -69,8 +69,11 @@ void Serve(Engine& engine, const std::shared_ptr<Worker>& worker, ComRuntime& ba
   // user32's lock. A host thread entering its apartment during this thread's first reading would
   // then wait for this thread for ever and this thread for it. Asking for the desktop window
   // first, holding neither lock, leaves nothing for that race. It touches no COM state: the
-  // program's main thread makes the same window when it enters its apartment.
-  static_cast<void>(GetDesktopWindow());
+  // program's main thread makes the same window when it enters its apartment. Only the system's
+  // COM loads those DLLs; a scripted one is spared the call and the time it takes.
+  if (&base == &SystemComRuntime()) {
+    static_cast<void>(GetDesktopWindow());
+  }
   HostedComRuntime runtime(base);
   std::unique_lock lock(worker->mutex);
   for (;;) {
