@@ -21,16 +21,12 @@ tree=$work/laptop
 mkdir -p "$tree/class"
 build_laptop
 
-over_sys() {
-  unshare -m --propagation private sh -c 'mount --bind "$1" /sys && shift && exec "$@"' sh \
-    "$tree" "$@"
-}
-
-expected=$(over_sys "$hwid" x)
+expected=$(over_sys "$tree" "$hwid" x)
 interface=devices/pci0000:00/0000:00:1f.6/net/enp0s31f6
 address=$(cat "$tree/$interface/address")
 rm "$tree/$interface/address"
 mkfifo "$tree/$interface/address"
-expect_output stalled-then-fed "$expected" over_sys "$host" "/sys/$interface/address" "$address"
+expect_output stalled-then-fed "$expected" over_sys "$tree" "$host" "/sys/$interface/address" \
+  "$address"
 
 expect_finish
